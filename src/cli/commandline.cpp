@@ -1,0 +1,144 @@
+#include "cli/commandline.h"
+
+#include "cli/consolesinks.h"
+#include "common/telvorosettings.h"
+#include "db/tariffdatabase.h"
+#include "run/startupsettings.h"
+#include "run/updaterun.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+
+namespace preisliste {
+
+namespace {
+
+const QString kUpdateUsage = QStringLiteral(
+    "preisliste update [--db PFAD] [--file PFAD] [--settings PFAD]\n"
+    "  Bringt eine Preisliste in die Tarifdatenbank und berechnet die Verkaufspreise.\n"
+    "  --db PFAD        Tarifdatenbank (Vorgabe: \"DB Path\" aus den Telvoro-Einstellungen)\n"
+    "  --file PFAD      Preisliste (CSV oder Serverform); ohne --file: keine Quelle\n"
+    "  --settings PFAD  Telvoro-Einstellungen (Vorgabe: $TELVORO_SETTINGS, sonst\n"
+    "                   ~/.config/Telvoro/Telvoro.ini)\n");
+
+const QString kInitDbUsage = QStringLiteral(
+    "preisliste init-db PFAD\n"
+    "  Legt eine leere Tarifdatenbank an; eine vorhandene Datei bleibt unberührt.\n");
+
+int UsageError(const QString &message)
+{
+    WriteLine(stderr, message);
+    WriteLine(stderr, QStringLiteral("Hilfe: preisliste --help"));
+    return kExitUsage;
+}
+
+// Parses the options after the command name; false after a usage message.
+bool ParseOptions(QCommandLineParser &parser, const QStringList &arguments, int &exitCode)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Hilfe"));
+    parser.addOption(help);
+    if (!parser.parse(arguments)) {
+        exitCode = UsageError(parser.errorText());
+        return false;
+    }
+    return true;
+}
+
+int InitDatabase(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    int exitCode = kExitOk;
+    if (!ParseOptions(parser, arguments, exitCode))
+        return exitCode;
+    if (parser.isSet(QStringLiteral("help"))) {
+        WriteLine(stdout, kInitDbUsage);
+        return kExitOk;
+    }
+    if (parser.positionalArguments().size() != 1)
+        return UsageError(QStringLiteral("init-db erwartet genau einen Pfad.\n") + kInitDbUsage);
+    const QString path = parser.positionalArguments().constFirst();
+    const QString error = CreateTariffDatabase(path);
+    if (!error.isEmpty()) {
+        WriteLine(stderr, error);
+        return kExitFailed;
+    }
+    WriteLine(stdout, QStringLiteral("Leere Tarifdatenbank %1 angelegt.").arg(path));
+    return kExitOk;
+}
+
+int Update(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("Tarifdatenbank"), QStringLiteral("PFAD"));
+    const QCommandLineOption file(QStringLiteral("file"), QStringLiteral("Preisliste"), QStringLiteral("PFAD"));
+    const QCommandLineOption settingsFile(QStringLiteral("settings"), QStringLiteral("Einstellungen"),
+                                          QStringLiteral("PFAD"));
+    parser.addOptions({db, file, settingsFile});
+    int exitCode = kExitOk;
+    if (!ParseOptions(parser, arguments, exitCode))
+        return exitCode;
+    if (parser.isSet(QStringLiteral("help"))) {
+        WriteLine(stdout, kUpdateUsage);
+        return kExitOk;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return UsageError(QStringLiteral("Unerwartetes Argument: ") + parser.positionalArguments().constFirst());
+
+    const TelvoroSettings settings = TelvoroSettings::FromFile(TelvoroSettings::LocateFile(parser.value(settingsFile)));
+    const StartupSettings startup = LoadSettings(settings, QDir::currentPath());
+    RunRequest request{.databaseFile = startup.databaseFile,
+                       .priceListFile = startup.priceListFile,
+                       .source = PriceListSource::None,
+                       .customerId = startup.customerId,
+                       .rule = CRecalcVk(settings)};
+    if (parser.isSet(db)) {
+        request.databaseFile = parser.value(db);
+    } else if (startup.databasePathMissing) {
+        WriteLine(stderr, QStringLiteral("Warnung: ") + kNoDatabasePathMessage);
+    }
+    if (parser.isSet(file)) {
+        request.priceListFile = parser.value(file);
+        request.source = PriceListSource::LocalFile;
+    }
+    for (const QString &warning : request.rule.Warnings())
+        WriteLine(stderr, QStringLiteral("Warnung: ") + warning);
+
+    ConsoleMessageSink messages;
+    ConsoleProgressSink progress(ConsoleProgressSink::StderrIsTerminal());
+    const RunOutcome outcome = RunUpdate(request, progress, messages);
+    if (outcome == RunOutcome::Stopped)
+        WriteLine(stderr, QStringLiteral("Abgebrochen: Die Datenbank ist unverändert."));
+    return outcome == RunOutcome::Committed ? kExitOk : kExitFailed;
+}
+
+} // namespace
+
+QString UsageText()
+{
+    return QStringLiteral("Aufruf:\n"
+                          "preisliste                 öffnet das Fenster\n")
+           + kUpdateUsage + kInitDbUsage;
+}
+
+int RunCommandLine(const QStringList &arguments)
+{
+    if (arguments.size() < 2) {
+        WriteLine(stdout, UsageText());
+        return kExitOk;
+    }
+    const QString command = arguments.at(1);
+    // QCommandLineParser expects a program name in front of the options.
+    const QStringList rest = QStringList{arguments.at(0) + u' ' + command} + arguments.mid(2);
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+        WriteLine(stdout, UsageText());
+        return kExitOk;
+    }
+    if (command == QLatin1String("update"))
+        return Update(rest);
+    if (command == QLatin1String("init-db"))
+        return InitDatabase(rest);
+    return UsageError(QStringLiteral("Unbekannter Befehl: ") + command);
+}
+
+} // namespace preisliste

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "common/runsinks.h"
+
+#include <QSqlDatabase>
+
+namespace preisliste {
+
+// What every stage of one update run works with: the run's connection, with
+// the run's transaction open on it, and the two channels to the operator.
+struct RunContext {
+    QSqlDatabase &database;
+    ProgressSink &progress;
+    MessageSink &messages;
+};
+
+} // namespace preisliste

@@ -1,0 +1,75 @@
+#include "db/sqlhelpers.h"
+
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <sqlite3.h>
+
+namespace preisliste {
+
+sqlite3 *SqliteHandle(const QSqlDatabase &database)
+{
+    if (!database.driver())
+        return nullptr;
+    const QVariant handle = database.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+QString DescribeError(const QSqlError &error)
+{
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    return text.isEmpty() ? QStringLiteral("unbekannter Datenbankfehler") : text;
+}
+
+SqlTransaction::~SqlTransaction()
+{
+    Rollback();
+}
+
+bool SqlTransaction::Execute(const QString &statement)
+{
+    QSqlQuery query(database_);
+    if (query.exec(statement))
+        return true;
+    const QString cause = DescribeError(query.lastError());
+    const bool locked = query.lastError().nativeErrorCode() == QLatin1String("5")
+                        || query.lastError().nativeErrorCode() == QLatin1String("6");
+    error_ = locked ? QStringLiteral("Die Datenbank wird gerade von einem anderen Programm benutzt "
+                                     "und ist gesperrt. Bitte später noch einmal versuchen. (%1)")
+                          .arg(cause)
+                    : cause;
+    return false;
+}
+
+bool SqlTransaction::Begin()
+{
+    error_.clear();
+    active_ = Execute(QStringLiteral("BEGIN IMMEDIATE"));
+    return active_;
+}
+
+bool SqlTransaction::Commit()
+{
+    if (!active_)
+        return false;
+    if (!Execute(QStringLiteral("COMMIT")))
+        return false; // still active: the destructor or Rollback() undoes it
+    active_ = false;
+    return true;
+}
+
+void SqlTransaction::Rollback()
+{
+    if (!active_)
+        return;
+    active_ = false;
+    if (database_.isOpen() && sqlite3_get_autocommit(SqliteHandle(database_)) == 0) {
+        QSqlQuery query(database_);
+        query.exec(QStringLiteral("ROLLBACK"));
+    }
+}
+
+} // namespace preisliste

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+
+struct sqlite3;
+
+namespace preisliste {
+
+// The engine's handle behind a Qt SQL connection to SQLite, or null.
+sqlite3 *SqliteHandle(const QSqlDatabase &database);
+
+// The engine's own description of an error, for "Fehler: " messages.
+QString DescribeError(const QSqlError &error);
+
+// One transaction on the tariff database. Begin() takes the write lock at
+// once (BEGIN IMMEDIATE), so a run learns at its start, not halfway through,
+// that another program is writing. Whatever is not committed is rolled back
+// when the object goes away.
+class SqlTransaction {
+public:
+    explicit SqlTransaction(QSqlDatabase &database) : database_(database) {}
+    ~SqlTransaction();
+    SqlTransaction(const SqlTransaction &) = delete;
+    SqlTransaction &operator=(const SqlTransaction &) = delete;
+
+    bool Begin();
+    bool Commit();
+    void Rollback();
+    bool IsActive() const { return active_; }
+
+    // Why the last Begin() or Commit() failed, in German.
+    const QString &Error() const { return error_; }
+
+private:
+    bool Execute(const QString &statement);
+
+    QSqlDatabase &database_;
+    bool active_ = false;
+    QString error_;
+};
+
+} // namespace preisliste

@@ -1,0 +1,102 @@
+#include "pricelist/pricelistfile.h"
+
+#include "common/numerictext.h"
+
+#include <QFileInfo>
+
+namespace preisliste {
+
+bool PriceListReader::Open(const QString &path)
+{
+    file_.setFileName(path);
+    if (!QFileInfo(path).isFile() || !file_.open(QIODevice::ReadOnly)) {
+        const QString reason = QFileInfo::exists(path)
+                                   ? (QFileInfo(path).isDir() ? QStringLiteral("es ist ein Ordner")
+                                                              : file_.errorString())
+                                   : QStringLiteral("die Datei existiert nicht");
+        error_ = QStringLiteral("Die Datei %1 konnte nicht gelesen werden: %2.").arg(path, reason);
+        return false;
+    }
+    size_ = file_.size();
+    if (size_ > 0) {
+        data_ = reinterpret_cast<const char *>(file_.map(0, size_));
+        if (!data_) {
+            buffer_ = file_.readAll();
+            if (file_.error() != QFileDevice::NoError || buffer_.size() != size_) {
+                error_ = QStringLiteral("Die Datei %1 konnte nicht gelesen werden: %2.")
+                             .arg(path, file_.errorString());
+                return false;
+            }
+            data_ = buffer_.constData();
+        }
+    }
+    const QByteArrayView bytes(data_, size_);
+    if (HasUtf8Bom(bytes))
+        position_ = 3;
+    encoding_ = DetectEncoding(bytes.sliced(position_));
+    hasLineFeed_ = bytes.contains('\n');
+    return true;
+}
+
+std::optional<QString> PriceListReader::ReadFileLine()
+{
+    if (position_ >= size_ || !hasLineFeed_)
+        return std::nullopt;
+    const QByteArrayView rest(data_ + position_, size_ - position_);
+    qsizetype length = rest.indexOf('\n');
+    const bool complete = length >= 0;
+    if (!complete)
+        length = rest.size();
+    QByteArrayView raw = rest.first(length);
+    position_ += complete ? length + 1 : length;
+    QByteArray withoutCr;
+    if (raw.contains('\r')) {
+        withoutCr = raw.toByteArray();
+        withoutCr.replace("\r", "");
+        raw = withoutCr;
+    }
+    // A last line without a line end counts, unless it is only CRs.
+    if (!complete && raw.isEmpty())
+        return std::nullopt;
+    return DecodeText(raw, encoding_);
+}
+
+namespace {
+
+QString CleanField(QStringView field)
+{
+    while (field.startsWith(u' '))
+        field = field.sliced(1);
+    while (field.endsWith(u' '))
+        field.chop(1);
+    if (field.startsWith(u'"')) {
+        field = field.sliced(1);
+        if (field.endsWith(u'"'))
+            field.chop(1);
+    }
+    QString cleaned = field.toString();
+    cleaned.replace(u',', u'.');
+    return cleaned;
+}
+
+} // namespace
+
+PriceListFields ParseCsvLine(const QString &line)
+{
+    PriceListFields values;
+    if (line.isEmpty())
+        return values;
+    const QList<QStringView> texts = QStringView(line).split(u';');
+    if (texts.size() >= 3) {
+        for (int i = 0; i < 3; ++i)
+            values[i] = CleanField(texts[i]);
+    }
+    if (texts.size() >= 5) {
+        QString alternative = CleanField(texts[4]);
+        if (IsNumericText(alternative))
+            values[2] = std::move(alternative);
+    }
+    return values;
+}
+
+} // namespace preisliste

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "common/currency.h"
+
+#include <QStringList>
+
+namespace preisliste {
+
+class TelvoroSettings;
+
+// The operator's selling-price rule, applied to one tariff row at a time.
+// Purchase prices are net, selling prices include VAT; percentages are
+// fractions (0.375 for 37.5 %).
+class CRecalcVk {
+public:
+    // The documented defaults, with the three settings read from `settings`:
+    // "RatingDefaultMargin" (markup in percent), "MinimumRatePerMinute" and
+    // "MwSt" (percent), all in section "Options". A value that does not
+    // convert keeps its default (60, 0.10, 19) and adds a German line to
+    // Warnings().
+    explicit CRecalcVk(const TelvoroSettings &settings);
+
+    // Public members, in the order the rule has always listed them.
+    bool UseMarkup = true;
+    bool UseMargin = false;
+    Currency ProfitValue = Currency::FromUnits(500);
+    bool UseProfit = false;
+    Currency MinProfitValue = Currency::FromUnits(500);
+    bool UseMinProfit = false;
+    Currency MinSellRateValue = Currency::FromUnits(1000);
+    bool UseMinSellRate = false;
+    double UseOnMarginValue = 0.375;
+    double UseOnMarkupValue = 0.6;
+    bool UseOnAll = false;
+    bool UseOnSellRate = false;
+    Currency UseOnSellRateValue = Currency::FromUnits(1000);
+    bool UseOnProfit = false;
+    Currency UseOnProfitValue = Currency::FromUnits(500);
+    bool UseOnInternationalOnly = false; // carried; no calculation reads it
+    bool UseOnDefaultRatesOnly = false;  // carried; no calculation reads it
+
+    bool IsUseOnProfitEnabled() const;
+    bool IsUseOnSellRateEnabled() const;
+    bool IsMinProfitEnabled() const;
+
+    double VAT() const { return vat_; }
+    void SetVAT(double rate);
+
+    Currency RoundUpValue() const { return roundUpValue_; }
+    void SetRoundUpValue(Currency value);
+
+    double markup() const { return markup_; }
+    void SetMarkup(double markup); // also sets margin = markup / (markup + 1)
+    double margin() const { return margin_; }
+    void SetMargin(double margin); // also sets markup = margin / (1 - margin)
+
+    bool UseOnMarkup() const { return useOnMarkup_; }
+    void SetUseOnMarkup(bool value); // true clears UseOnMargin
+    bool UseOnMargin() const { return useOnMargin_; }
+    void SetUseOnMargin(bool value); // true clears UseOnMarkup
+
+    // Applies the rule to one row. Returns true when the rule selects the row
+    // and its new selling price differs from `oldSelling`. The four outputs
+    // are always written. Throws std::overflow_error when a value leaves the
+    // currency range.
+    bool CalculateNewVk(Currency netBuying, Currency oldSelling, double &markup, double &margin,
+                        Currency &profit, Currency &newSelling) const;
+
+    // Settings that did not convert at creation, one German line each.
+    const QStringList &Warnings() const { return warnings_; }
+
+private:
+    double markup_ = 0.6;
+    double margin_ = 0.375;
+    bool useOnMargin_ = true;
+    bool useOnMarkup_ = false;
+    Currency roundUpValue_ = Currency::FromUnits(20);
+    Currency roundUpAddend_ = Currency::FromUnits(79);
+    double vat_ = 0.19;
+    double vatFactor_ = 1.19;
+    QStringList warnings_;
+};
+
+} // namespace preisliste

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "db/tariffdatabase.h"
+#include "pricing/recalcvk.h"
+
+#include <QString>
+
+namespace preisliste {
+
+class MessageSink;
+class ProgressSink;
+
+enum class PriceListSource { None, LocalFile, Download };
+
+// Everything one update run needs, copied at its start: a rule changed in the
+// window while a run is under way takes effect from the next run.
+struct RunRequest {
+    QString databaseFile;
+    QString priceListFile;
+    PriceListSource source = PriceListSource::None;
+    QString customerId;
+    CRecalcVk rule;
+    int busyTimeoutMs = kDefaultBusyTimeoutMs;
+};
+
+enum class RunOutcome { Committed, Failed, Stopped };
+
+// One update of the tariff database in one transaction: open, begin, import
+// the price list, commit, "Fertig!". Any stage that fails or is stopped rolls
+// everything back, so the database is then exactly as before. Runs on the
+// calling thread, which owns the run's connection; the front end resets its
+// stop request before calling.
+RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages);
+
+} // namespace preisliste

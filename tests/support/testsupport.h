@@ -1,0 +1,82 @@
+#pragma once
+
+#include "common/runsinks.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QStringList &list, std::ostream *os) { *os << list.join(u'|').toStdString(); }
+QT_END_NAMESPACE
+
+namespace preisliste::test {
+
+struct RecordedMessage {
+    MessageIcon icon;
+    QString title;
+    QString text;
+};
+
+class RecordingMessages : public MessageSink {
+public:
+    void ShowMessage(MessageIcon icon, const QString &title, const QString &text) override
+    {
+        messages.append({icon, title, text});
+    }
+    QStringList Texts() const;
+    QList<RecordedMessage> messages;
+};
+
+// Records the progress calls; asks for a stop from call number `stopAtCall`
+// on (1 = the first call), or never when it is 0.
+class ScriptedProgress : public ProgressSink {
+public:
+    explicit ScriptedProgress(int stopAtCall = 0) : stopAtCall_(stopAtCall) {}
+    bool SetProgress(int overall, int action) override;
+    bool StopRequested() const override { return stopAtCall_ > 0 && calls >= stopAtCall_; }
+    void RequestStopNow() { stopAtCall_ = std::max(1, calls); }
+
+    int calls = 0;
+    QList<std::pair<int, int>> history;
+
+private:
+    int stopAtCall_;
+};
+
+// A temporary folder with a real SQLite tariff database in it. Reads and
+// writes go through a connection of their own, as another program's would.
+class TempTariff {
+public:
+    TempTariff();
+    const QString &Path() const { return path_; }
+    QString FilePath(const QString &name) const { return dir_.filePath(name); }
+    QString WriteFile(const QString &name, const QByteArray &content) const;
+
+    // Runs statements on the tariff; fails the test on an error.
+    void Execute(const QString &sql) const;
+    // Each row as one text with the columns joined by "|" (Null as "NULL").
+    QStringList Rows(const QString &sql) const;
+    // A digest of the whole database content, to prove it unchanged.
+    QString Snapshot() const;
+    QByteArray FileBytes() const;
+
+    // Adds a row to Numbers: number, name, selling price, purchase price (an
+    // invalid QVariant is Null).
+    void AddNumber(const QString &number, const QString &name, const QVariant &priceEur,
+                   const QVariant &rateEk) const;
+
+private:
+    QTemporaryDir dir_;
+    QString path_;
+};
+
+} // namespace preisliste::test
