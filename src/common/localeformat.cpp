@@ -1,0 +1,100 @@
+#include "common/localeformat.h"
+
+#include <cmath>
+
+namespace preisliste {
+
+namespace {
+
+const QString kEuro = QStringLiteral("€");
+
+QString WithoutCurrencySymbol(QString text, const QLocale &locale)
+{
+    text.replace(QChar(0x00A0), u' ');
+    const QString symbol = locale.currencySymbol();
+    if (!symbol.isEmpty())
+        text.remove(symbol);
+    text.remove(kEuro);
+    return text.trimmed();
+}
+
+// A number text in `locale` as plain digits with a point, or nothing.
+std::optional<QString> NormalizedNumber(const QString &text, const QLocale &locale)
+{
+    bool ok = false;
+    locale.toDouble(text, &ok); // validates grouping and separators
+    if (!ok)
+        return std::nullopt;
+    QString plain = text;
+    plain.remove(locale.groupSeparator());
+    plain.replace(locale.decimalPoint(), QStringLiteral("."));
+    plain.replace(locale.negativeSign(), QStringLiteral("-"));
+    plain.replace(locale.positiveSign(), QStringLiteral("+"));
+    return plain;
+}
+
+} // namespace
+
+QLocale UserLocale()
+{
+    const QLocale system = QLocale::system();
+    if (system.language() == QLocale::C)
+        return QLocale(QLocale::German, QLocale::Germany);
+    return system;
+}
+
+std::optional<double> ParsePercent(const QString &text, const QLocale &locale)
+{
+    QString number = text.trimmed();
+    if (number.endsWith(u'%'))
+        number.chop(1);
+    number = number.trimmed();
+    if (number.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    double value = locale.toDouble(number, &ok);
+    if (!ok)
+        value = QLocale::c().toDouble(number, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value / 100.0;
+}
+
+std::optional<Currency> ParseCurrency(const QString &text, const QLocale &locale)
+{
+    const QString number = WithoutCurrencySymbol(text, locale);
+    if (number.isEmpty() || number.contains(u'%'))
+        return std::nullopt;
+    if (const auto plain = NormalizedNumber(number, locale))
+        return Currency::Parse(*plain);
+    return Currency::Parse(number); // plain digits with a point or a comma
+}
+
+QString FormatPercent(double fraction, const QLocale &locale, int decimals)
+{
+    return locale.toString(fraction * 100.0, 'f', decimals) + u'%';
+}
+
+QString FormatCurrency(Currency amount, const QLocale &locale, int decimals)
+{
+    QString text = locale.toCurrencyString(amount.ToString(decimals).toDouble(), kEuro, decimals);
+    text.replace(QChar(0x00A0), u' ');
+    return text;
+}
+
+QString FormatRoundUp(Currency amount, const QLocale &locale)
+{
+    // Two decimals at least, four at most, no trailing zeros beyond two.
+    QString plain = amount.ToString(4);
+    while (plain.endsWith(u'0') && plain.size() - plain.indexOf(u'.') > 3)
+        plain.chop(1);
+    const qsizetype point = plain.indexOf(u'.');
+    QString whole = plain.left(point);
+    const bool negative = whole.startsWith(u'-');
+    if (negative)
+        whole.remove(0, 1);
+    return (negative ? locale.negativeSign() : QString()) + locale.toString(whole.toLongLong())
+           + locale.decimalPoint() + plain.mid(point + 1);
+}
+
+} // namespace preisliste
