@@ -20,14 +20,15 @@ std::optional<Currency> Currency::TryFromDouble(double euros)
 {
     if (!std::isfinite(euros))
         return std::nullopt;
-    // The product in long double keeps the decimal value of the double
-    // closer, so 0.15351 stays below the half and 1.00005 is not pushed over.
-    const long double scaled = static_cast<long double>(euros) * kUnitsPerEuro;
-    const long double limit = 9.2e18L;
+    // The product is taken in double precision, as the original engine did:
+    // a decimal half such as 0.00015 then lands exactly on the half and goes
+    // to the even neighbour instead of wherever its binary error points.
+    const double scaled = euros * double(kUnitsPerEuro);
+    const double limit = 9.2e18;
     if (scaled >= limit || scaled <= -limit)
         return std::nullopt;
     // nearbyint rounds in the current mode, which is to nearest, ties to even.
-    return Currency(static_cast<std::int64_t>(std::nearbyintl(scaled)));
+    return Currency(static_cast<std::int64_t>(std::nearbyint(scaled)));
 }
 
 Currency Currency::FromDouble(double euros)
