@@ -126,3 +126,27 @@ void TempTariff::AddNumber(const QString &number, const QString &name, const QVa
 }
 
 } // namespace preisliste::test
+
+#include <QProcess>
+
+namespace preisliste::test {
+
+ReadOnlyFile::ReadOnlyFile(QString path) : path_(std::move(path))
+{
+    QFile::setPermissions(path_, QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup);
+    if (QFile(path_).open(QIODevice::ReadWrite)) {
+        immutable_ = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path_}) == 0;
+        if (!immutable_)
+            ADD_FAILURE() << "cannot make " << path_.toStdString() << " read-only (chattr +i failed)";
+    }
+    active_ = !QFile(path_).open(QIODevice::ReadWrite);
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    if (immutable_)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path_});
+    QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+}
+
+} // namespace preisliste::test

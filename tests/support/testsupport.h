@@ -80,3 +80,21 @@ private:
 };
 
 } // namespace preisliste::test
+
+namespace preisliste::test {
+
+// Makes a file read-only for the life of the object: by its mode bits, and
+// for root, who writes past those, with the immutable attribute.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(QString path);
+    ~ReadOnlyFile();
+    bool Active() const { return active_; }
+
+private:
+    QString path_;
+    bool immutable_ = false;
+    bool active_ = false;
+};
+
+} // namespace preisliste::test

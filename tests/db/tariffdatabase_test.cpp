@@ -1,0 +1,156 @@
+#include "db/tariffdatabase.h"
+
+#include "db/sqlhelpers.h"
+#include "support/testsupport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+
+#include <sqlite3.h>
+
+namespace preisliste {
+namespace {
+
+using test::RecordingMessages;
+using test::TempTariff;
+
+QString OpenFailure(const QString &path)
+{
+    return QStringLiteral("Datenbank ") + path + QStringLiteral(" konnte nicht geöffnet werden!");
+}
+
+TEST(ConnectionString, CarriesThePathUnchanged)
+{
+    const QString path = QStringLiteral("C:\\Telvoro Daten\\Numbers.mdb");
+    const QString text = BuildConnectionString(path, kDatabasePassword);
+    EXPECT_EQ(text, QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\Telvoro Daten\\Numbers.mdb;"
+                                   "User ID=admin;Password=;Jet OLEDB:Database Password=Marder"));
+    EXPECT_EQ(DataSourceOf(text), path);
+    const QString withSemicolon = QStringLiteral("/srv/a;b/Numbers.mdb");
+    EXPECT_EQ(DataSourceOf(BuildConnectionString(withSemicolon, kDatabasePassword)), withSemicolon);
+}
+
+TEST(OpenTariffDatabase, OpensAnExistingTariffReadWrite)
+{
+    TempTariff tariff;
+    RecordingMessages messages;
+    auto connection = OpenTariffDatabase(tariff.Path(), 2, messages);
+    ASSERT_TRUE(connection);
+    EXPECT_TRUE(connection->IsOpen());
+    EXPECT_TRUE(messages.messages.isEmpty());
+    QSqlQuery query(connection->Database());
+    EXPECT_TRUE(query.exec(QStringLiteral("INSERT INTO Numbers (Number, Name) VALUES ('0043', 'Österreich')")));
+    CloseTariffDatabase(connection.get());
+    CloseTariffDatabase(connection.get()); // already closed: nothing happens
+    CloseTariffDatabase(nullptr);
+    EXPECT_EQ(tariff.Rows(QStringLiteral("SELECT Name FROM Numbers")), QStringList{QStringLiteral("Österreich")});
+}
+
+TEST(OpenTariffDatabase, PathsWithBlanksQuotesSemicolonsAndUmlauts)
+{
+    TempTariff folder;
+    for (const QString &name : {QStringLiteral("Tarif Daten.mdb"), QStringLiteral("a'b\"c;d.mdb"),
+                                QStringLiteral("Übersee?#%.mdb")}) {
+        const QString path = folder.FilePath(name);
+        ASSERT_TRUE(CreateTariffDatabase(path).isEmpty()) << name.toStdString();
+        RecordingMessages messages;
+        EXPECT_TRUE(OpenTariffDatabase(path, 2, messages)) << name.toStdString();
+        EXPECT_TRUE(messages.messages.isEmpty());
+    }
+}
+
+TEST(OpenTariffDatabase, RefusesWhatIsNotAWritableTariff)
+{
+    TempTariff folder;
+    const QString missing = folder.FilePath(QStringLiteral("missing.mdb"));
+    const QString garbage = folder.WriteFile(QStringLiteral("garbage.mdb"), QByteArray(4096, '\x5A'));
+    const QString empty = folder.WriteFile(QStringLiteral("empty.mdb"), QByteArray());
+    const QString noNumbers = folder.FilePath(QStringLiteral("other.mdb"));
+    {
+        sqlite3 *handle = nullptr;
+        sqlite3_open(noNumbers.toUtf8().constData(), &handle);
+        sqlite3_exec(handle, "CREATE TABLE Other (x)", nullptr, nullptr, nullptr);
+        sqlite3_close(handle);
+    }
+    TempTariff readOnly;
+    const test::ReadOnlyFile protection(readOnly.Path());
+
+    for (const QString &path : {missing, garbage, empty, noNumbers, folder.FilePath({}), QString(),
+                                readOnly.Path()}) {
+        SCOPED_TRACE(path.toStdString());
+        const QByteArray before = QFile::exists(path) ? QFile(path).readAll() : QByteArray();
+        RecordingMessages messages;
+        EXPECT_FALSE(OpenTariffDatabase(path, 2, messages, 100));
+        EXPECT_EQ(messages.Texts(), QStringList{OpenFailure(path)});
+        EXPECT_EQ(messages.messages.value(0).icon, MessageIcon::Error);
+    }
+    EXPECT_FALSE(QFile::exists(missing)) << "opening must never create a file";
+    EXPECT_EQ(QFile(empty).size(), 0);
+    EXPECT_FALSE(QFileInfo(readOnly.Path()).isWritable() && protection.Active());
+}
+
+TEST(OpenTariffDatabase, AFileLockedByAnotherProgramIsRefused)
+{
+    TempTariff tariff;
+    sqlite3 *handle = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(tariff.Path().toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    // An exclusive lock in another connection keeps the file from being read at all.
+    sqlite3_exec(handle, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr);
+    RecordingMessages messages;
+    EXPECT_FALSE(OpenTariffDatabase(tariff.Path(), 2, messages, 100));
+    EXPECT_EQ(messages.Texts(), QStringList{OpenFailure(tariff.Path())});
+    sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(handle);
+    RecordingMessages after;
+    EXPECT_TRUE(OpenTariffDatabase(tariff.Path(), 2, after, 100));
+}
+
+TEST(SqlTransaction, BeginWaitsForAnotherWriterThenSaysWhy)
+{
+    TempTariff tariff;
+    RecordingMessages messages;
+    auto connection = OpenTariffDatabase(tariff.Path(), 2, messages, 100);
+    ASSERT_TRUE(connection);
+    sqlite3 *other = nullptr;
+    sqlite3_open(tariff.Path().toUtf8().constData(), &other);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    SqlTransaction transaction(connection->Database());
+    EXPECT_FALSE(transaction.Begin());
+    EXPECT_TRUE(transaction.Error().contains(QStringLiteral("anderen Programm"))) << transaction.Error().toStdString();
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_TRUE(transaction.Begin());
+}
+
+TEST(SqlTransaction, WhatIsNotCommittedIsRolledBack)
+{
+    TempTariff tariff;
+    const QString before = tariff.Snapshot();
+    RecordingMessages messages;
+    {
+        auto connection = OpenTariffDatabase(tariff.Path(), 2, messages);
+        ASSERT_TRUE(connection);
+        SqlTransaction transaction(connection->Database());
+        ASSERT_TRUE(transaction.Begin());
+        QSqlQuery query(connection->Database());
+        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO Numbers (Number) VALUES ('1')")));
+        ASSERT_TRUE(query.exec(QStringLiteral("CREATE TABLE Import2 (x)")));
+    }
+    EXPECT_EQ(tariff.Snapshot(), before);
+}
+
+TEST(CreateTariffDatabase, CreatesTheTableAndNeverOverwrites)
+{
+    TempTariff tariff;
+    EXPECT_EQ(tariff.Rows(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'Numbers'")),
+              QStringList{kCreateNumbersStatement});
+    tariff.AddNumber(QStringLiteral("0043"), QStringLiteral("Österreich"), 0.2, 0.1);
+    const QByteArray before = tariff.FileBytes();
+    EXPECT_FALSE(CreateTariffDatabase(tariff.Path()).isEmpty());
+    EXPECT_EQ(tariff.FileBytes(), before);
+    EXPECT_FALSE(CreateTariffDatabase(tariff.FilePath(QStringLiteral("no/such/folder/x.mdb"))).isEmpty());
+}
+
+} // namespace
+} // namespace preisliste
