@@ -1,0 +1,210 @@
+#include "pricelist/stagingimport.h"
+
+#include "db/runcontext.h"
+#include "db/sqlhelpers.h"
+#include "db/tariffdatabase.h"
+#include "support/testsupport.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+
+namespace preisliste {
+namespace {
+
+const QString kFalscheDatei = QStringLiteral("Falsche Datei");
+
+// Imports into a real tariff inside a transaction, as a run does.
+class StagingImport : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        connection_ = OpenTariffDatabase(tariff_.Path(), 2, messages_);
+        ASSERT_TRUE(connection_);
+        transaction_ = std::make_unique<SqlTransaction>(connection_->Database());
+        ASSERT_TRUE(transaction_->Begin());
+    }
+
+    bool Import(const QByteArray &content, int stopAtCall = 0)
+    {
+        return ImportPath(tariff_.WriteFile(QStringLiteral("preise.csv"), content), stopAtCall);
+    }
+    bool ImportPath(const QString &path, int stopAtCall = 0)
+    {
+        progress_ = test::ScriptedProgress(stopAtCall);
+        RunContext context{connection_->Database(), progress_, messages_};
+        return ImportPriceListFile(path, context);
+    }
+
+    // Import2 row by row: prefix|name|price, Null as NULL.
+    QStringList Staged()
+    {
+        QSqlQuery query(connection_->Database());
+        if (!query.exec(QStringLiteral("SELECT Vorwahl, Ziel, PreisEk, ImportState, OldName, VkPreis, IsEdited "
+                                       "FROM Import2 ORDER BY rowid")))
+            return {QStringLiteral("no Import2")};
+        QStringList rows;
+        while (query.next()) {
+            QStringList columns;
+            for (int i = 0; i < 3; ++i)
+                columns << (query.isNull(i) ? QStringLiteral("NULL") : query.value(i).toString());
+            for (int i = 3; i < 7; ++i)
+                EXPECT_TRUE(query.isNull(i)) << "the import fills only three columns";
+            rows << columns.join(u'|');
+        }
+        return rows;
+    }
+
+    test::TempTariff tariff_;
+    test::RecordingMessages messages_;
+    test::ScriptedProgress progress_;
+    std::unique_ptr<TariffConnection> connection_;
+    std::unique_ptr<SqlTransaction> transaction_;
+};
+
+TEST_F(StagingImport, ServerFormImportsExactlyTheDataLines)
+{
+    ASSERT_TRUE(Import("#kvtpricelist\r\nList-ID: 42\r\nEffective: 01.03.2011\r\n\r\n"
+                       "004930;Deutschland Berlin;0,0125\r\n0043;\xC3\x96sterreich;0.03\r\n"));
+    EXPECT_EQ(Staged(), (QStringList{"004930|Deutschland Berlin|0.0125", QString::fromUtf16(u"0043|Österreich|0.03")}));
+    EXPECT_TRUE(messages_.messages.isEmpty());
+    EXPECT_EQ(progress_.history.first(), std::make_pair(0, 0));
+    EXPECT_EQ(progress_.history.last(), std::make_pair(14, 100));
+}
+
+TEST_F(StagingImport, HeaderClosedByALineOfBlanks)
+{
+    ASSERT_TRUE(Import("#KVTPRICELIST extra\nList-ID: 1\n   \n1;a;1\n"));
+    EXPECT_EQ(Staged(), QStringList{"1|a|1"});
+}
+
+TEST_F(StagingImport, ServerFormWithoutBlankLineImportsNothing)
+{
+    ASSERT_TRUE(Import("#kvtpricelist\nList-ID: 1\n1;a;1\n2;b;2\n"));
+    EXPECT_EQ(Staged(), QStringList{});
+}
+
+TEST_F(StagingImport, PlainFormImportsEveryLaterLine)
+{
+    ASSERT_TRUE(Import("#Vorwahl;Ziel;Preis\n49;Deutschland Festnetz;0,0125\n"
+                       " \"0049\" ; \"Name, mit Komma\" ; \"0,19\" \n"
+                       "1;a;0,05;x;0,04\n2;b;0,05;x;frei\n3;c;0,05;0,04\n"
+                       "4;d;1.234,56\n5;e\n6;f;abc\n7;g;\n"));
+    EXPECT_EQ(Staged(), (QStringList{"49|Deutschland Festnetz|0.0125", "0049|Name. mit Komma|0.19", "1|a|0.04",
+                                     "2|b|0.05", "3|c|0.05", "4|d|1.234", "NULL|NULL|0", "6|f|0", "7|g|0"}));
+}
+
+TEST_F(StagingImport, LastLineWithoutLineEndAndEmptyLinesInTheData)
+{
+    ASSERT_TRUE(Import("#Vorwahl\n1;a;1\n\n\n2;b;2\n\r\n3;c;3"));
+    EXPECT_EQ(Staged(), (QStringList{"1|a|1", "2|b|2", "3|c|3"}));
+}
+
+TEST_F(StagingImport, Windows1252AndUtf8ArriveAlike)
+{
+    ASSERT_TRUE(Import("#Vorwahl\n0090;T\xFCrkei Mobil;0,1\n0043;\xD6sterreich;0,2\n"));
+    const QStringList latin = Staged();
+    ASSERT_TRUE(Import("\xEF\xBB\xBF#Vorwahl\n0090;T\xC3\xBCrkei Mobil;0,1\n0043;\xC3\x96sterreich;0,2\n"));
+    EXPECT_EQ(Staged(), latin);
+    EXPECT_EQ(latin.value(1), QString::fromUtf16(u"0043|Österreich|0.2"));
+}
+
+TEST_F(StagingImport, ValuesTheColumnsDoNotTakeStayUnset)
+{
+    const QByteArray longName(256, 'n');
+    ASSERT_TRUE(Import("#Vorwahl\n1;" + longName + ";1\n" + QByteArray(1000, '9') + ";x;1e400\n2;y;-1e20\n3;z;0,00005\n"));
+    EXPECT_EQ(Staged(), (QStringList{"1|NULL|1", "NULL|x|NULL", "2|y|NULL", "3|z|0"}));
+}
+
+TEST_F(StagingImport, RepeatedImportReplacesTheStagingTable)
+{
+    ASSERT_TRUE(Import("#Vorwahl\n1;a;1\n"));
+    ASSERT_TRUE(Import("#Vorwahl\n2;b;2\n"));
+    EXPECT_EQ(Staged(), QStringList{"2|b|2"});
+}
+
+TEST_F(StagingImport, RejectedFilesSayWhyAndLeaveNoStagingTable)
+{
+    struct Case {
+        const char *what;
+        QByteArray content;
+    };
+    QByteArray garbage(4096, '\0');
+    for (int i = 0; i < garbage.size(); ++i)
+        garbage[i] = char((i * 7919) % 251);
+    const Case cases[] = {
+        {"header without #", "Vorwahl;Ziel;Preis\n1;a;1\n"},
+        {"wrong first line", "Prefix;Destination;Rate\n1;a;1\n"},
+        {"only CR line ends", "#Vorwahl\r1;a;1\r"},
+        {"no line end at all", "#kvtpricelist"},
+        {"empty file", ""},
+        {"binary garbage", garbage},
+        {"first line empty", "\n#Vorwahl\n1;a;1\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        messages_.messages.clear();
+        EXPECT_FALSE(Import(c.content));
+        ASSERT_EQ(messages_.Texts().size(), 2);
+        EXPECT_EQ(messages_.Texts().at(0), kFalscheDatei);
+        EXPECT_TRUE(messages_.Texts().at(1).startsWith(QStringLiteral("Fehler: ")));
+        EXPECT_TRUE(messages_.Texts().at(1).contains(QStringLiteral("preise.csv")));
+        EXPECT_EQ(messages_.messages.at(1).icon, MessageIcon::Error);
+        EXPECT_EQ(Staged(), QStringList{QStringLiteral("no Import2")});
+    }
+}
+
+TEST_F(StagingImport, MissingFileNamesFileAndReason)
+{
+    const QString path = tariff_.FilePath(QStringLiteral("fehlt.csv"));
+    EXPECT_FALSE(ImportPath(path));
+    EXPECT_EQ(messages_.Texts().value(0), kFalscheDatei);
+    EXPECT_TRUE(messages_.Texts().value(1).contains(path));
+    EXPECT_TRUE(messages_.Texts().value(1).contains(QStringLiteral("existiert nicht")));
+}
+
+TEST_F(StagingImport, HugeLinesAndManyFields)
+{
+    QByteArray manyFields = "1;viele;0,5";
+    for (int i = 0; i < 10000; ++i)
+        manyFields += ";x";
+    const QByteArray tenMegabytes(10 * 1024 * 1024, 'z');
+    ASSERT_TRUE(Import("#Vorwahl\n" + manyFields + "\n2;" + tenMegabytes + ";0,1\n" + tenMegabytes + "\n3;c;3\n"));
+    EXPECT_EQ(Staged(), (QStringList{"1|viele|0.5", "2|NULL|0.1", "NULL|NULL|0", "3|c|3"}));
+}
+
+TEST_F(StagingImport, StopEndsTheImport)
+{
+    EXPECT_FALSE(Import("#Vorwahl\n1;a;1\n", 1)); // before the file is even opened
+    EXPECT_EQ(progress_.calls, 1);
+    EXPECT_EQ(Staged(), QStringList{QStringLiteral("no Import2")});
+    EXPECT_FALSE(Import("#Vorwahl\n1;a;1\n2;b;2\n3;c;3\n", 3));
+    EXPECT_EQ(Staged(), QStringList{"1|a|1"});
+    EXPECT_TRUE(messages_.messages.isEmpty());
+}
+
+TEST_F(StagingImport, ProgressFollowsTheReadPosition)
+{
+    QByteArray content = "#Vorwahl\n";
+    for (int i = 0; i < 100; ++i)
+        content += QByteArray::number(1000 + i) + ";Ziel;0,1\n";
+    ASSERT_TRUE(Import(content));
+    int previous = 0;
+    for (int i = 1; i + 1 < progress_.history.size(); ++i) {
+        EXPECT_GE(progress_.history[i].first, previous);
+        EXPECT_EQ(progress_.history[i].second, 0);
+        previous = progress_.history[i].first;
+    }
+    EXPECT_EQ(previous, 100);
+}
+
+TEST_F(StagingImport, TheStagingTableHasItsDocumentedShape)
+{
+    ASSERT_TRUE(Import("#Vorwahl\n1;a;1\n"));
+    QSqlQuery query(connection_->Database());
+    ASSERT_TRUE(query.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'Import2'")) && query.next());
+    EXPECT_EQ(query.value(0).toString() + u';', kCreateImport2Statement);
+}
+
+} // namespace
+} // namespace preisliste
