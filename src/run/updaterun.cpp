@@ -49,7 +49,9 @@ RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageS
         return RunOutcome::Failed;
     }
     RunContext context{connection->Database(), progress, messages};
-    bool ok = RunStagesReportingErrors(request, context);
+    // A stop asked for after the last stage's last progress call still
+    // counts: nothing is committed once the operator has pressed "Stopp".
+    bool ok = RunStagesReportingErrors(request, context) && !progress.StopRequested();
     if (ok && !transaction.Commit()) {
         messages.ShowError(QStringLiteral("Fehler: Die Änderungen konnten nicht gespeichert werden: ")
                            + transaction.Error());

@@ -150,3 +150,31 @@ ReadOnlyFile::~ReadOnlyFile()
 }
 
 } // namespace preisliste::test
+
+#include <QProcessEnvironment>
+
+namespace preisliste::test {
+
+CliResult RunCli(const QStringList &arguments, const QString &workingDirectory, const QStringList &environment)
+{
+    const QString binary = qEnvironmentVariable("PREISLISTE_BINARY");
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("TELVORO_SETTINGS"));
+    for (const QString &entry : environment)
+        env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    process.setProcessEnvironment(env);
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(binary, arguments);
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << "the program did not finish";
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace preisliste::test

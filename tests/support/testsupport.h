@@ -98,3 +98,18 @@ private:
 };
 
 } // namespace preisliste::test
+
+namespace preisliste::test {
+
+struct CliResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the built program (PREISLISTE_BINARY) with `arguments`, no standard
+// input, in `workingDirectory` when given, with extra environment entries.
+CliResult RunCli(const QStringList &arguments, const QString &workingDirectory = {},
+                 const QStringList &environment = {});
+
+} // namespace preisliste::test

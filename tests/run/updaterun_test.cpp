@@ -1,0 +1,124 @@
+#include "run/updaterun.h"
+
+#include "common/telvorosettings.h"
+#include "support/testsupport.h"
+
+#include <sqlite3.h>
+
+namespace preisliste {
+namespace {
+
+using test::RecordingMessages;
+using test::ScriptedProgress;
+using test::TempTariff;
+
+const QByteArray kList = "#kvtpricelist\nList-ID: 7\n\n0043;\xC3\x96sterreich;0,03\n004930;Berlin;0,01\n";
+
+RunRequest Request(const TempTariff &tariff, PriceListSource source, const QString &file)
+{
+    return RunRequest{.databaseFile = tariff.Path(),
+                      .priceListFile = file,
+                      .source = source,
+                      .customerId = {},
+                      .rule = CRecalcVk(TelvoroSettings::FromText(QStringLiteral("[Options]\nMwSt=19\n"))),
+                      .busyTimeoutMs = 100};
+}
+
+TEST(RunUpdate, CommitsAndSaysFertig)
+{
+    TempTariff tariff;
+    const QString file = tariff.WriteFile(QStringLiteral("preise.csv"), kList);
+    RecordingMessages messages;
+    ScriptedProgress progress;
+    EXPECT_EQ(RunUpdate(Request(tariff, PriceListSource::LocalFile, file), progress, messages), RunOutcome::Committed);
+    ASSERT_FALSE(messages.messages.isEmpty());
+    EXPECT_EQ(messages.messages.last().text, QStringLiteral("Fertig!"));
+    EXPECT_EQ(messages.messages.last().icon, MessageIcon::Information);
+    EXPECT_EQ(progress.history.last().first, 100);
+    EXPECT_EQ(progress.history.last().second, -1);
+}
+
+TEST(RunUpdate, StopAtAnyProgressCallLeavesTheDatabaseAsItWas)
+{
+    TempTariff tariff;
+    tariff.AddNumber(QStringLiteral("0043"), QStringLiteral("Österreich"), 0.2, 0.1);
+    const QString file = tariff.WriteFile(QStringLiteral("preise.csv"), kList);
+    const QString before = tariff.Snapshot();
+    ScriptedProgress counting;
+    RecordingMessages ignored;
+    {
+        TempTariff scratch; // count the progress calls of a whole run on a copy
+        scratch.AddNumber(QStringLiteral("0043"), QStringLiteral("Österreich"), 0.2, 0.1);
+        ASSERT_EQ(RunUpdate(Request(scratch, PriceListSource::LocalFile, file), counting, ignored),
+                  RunOutcome::Committed);
+    }
+    // The final call after the commit sets the bar to 100 and cannot stop.
+    for (int stopAt = 1; stopAt < counting.calls; ++stopAt) {
+        SCOPED_TRACE(stopAt);
+        RecordingMessages messages;
+        ScriptedProgress progress(stopAt);
+        EXPECT_EQ(RunUpdate(Request(tariff, PriceListSource::LocalFile, file), progress, messages),
+                  RunOutcome::Stopped);
+        EXPECT_FALSE(messages.Texts().contains(QStringLiteral("Fertig!")));
+        EXPECT_EQ(tariff.Snapshot(), before);
+    }
+}
+
+TEST(RunUpdate, RejectedListRollsBackWithTheImportsMessagesOnly)
+{
+    TempTariff tariff;
+    const QString file = tariff.WriteFile(QStringLiteral("preise.csv"), "Vorwahl;Ziel\n1;a;1\n");
+    const QString before = tariff.Snapshot();
+    RecordingMessages messages;
+    ScriptedProgress progress;
+    EXPECT_EQ(RunUpdate(Request(tariff, PriceListSource::LocalFile, file), progress, messages), RunOutcome::Failed);
+    EXPECT_EQ(messages.Texts().value(0), QStringLiteral("Falsche Datei"));
+    EXPECT_EQ(messages.Texts().size(), 2);
+    EXPECT_EQ(tariff.Snapshot(), before);
+}
+
+TEST(RunUpdate, DatabaseThatCannotBeOpenedEndsTheRunAtOnce)
+{
+    TempTariff folder;
+    RunRequest request = Request(folder, PriceListSource::None, {});
+    request.databaseFile = folder.FilePath(QStringLiteral("fehlt.mdb"));
+    RecordingMessages messages;
+    ScriptedProgress progress;
+    EXPECT_EQ(RunUpdate(request, progress, messages), RunOutcome::Failed);
+    EXPECT_EQ(messages.Texts(), QStringList{QStringLiteral("Datenbank ") + request.databaseFile
+                                            + QStringLiteral(" konnte nicht geöffnet werden!")});
+    EXPECT_EQ(progress.calls, 0);
+}
+
+TEST(RunUpdate, AnotherProgramsWriteTransactionFailsTheRunClearly)
+{
+    TempTariff tariff;
+    const QString file = tariff.WriteFile(QStringLiteral("preise.csv"), kList);
+    sqlite3 *other = nullptr;
+    sqlite3_open(tariff.Path().toUtf8().constData(), &other);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; INSERT INTO Numbers (Number) VALUES ('9');", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    RecordingMessages messages;
+    ScriptedProgress progress;
+    EXPECT_EQ(RunUpdate(Request(tariff, PriceListSource::LocalFile, file), progress, messages), RunOutcome::Failed);
+    ASSERT_EQ(messages.Texts().size(), 1);
+    EXPECT_TRUE(messages.Texts().first().contains(QStringLiteral("anderen Programm")));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(tariff.Rows(QStringLiteral("SELECT count(*) FROM Numbers")), QStringList{"0"});
+}
+
+TEST(RunUpdate, WithoutSourceNothingIsImported)
+{
+    TempTariff tariff;
+    RecordingMessages messages;
+    ScriptedProgress progress;
+    EXPECT_EQ(RunUpdate(Request(tariff, PriceListSource::None, QStringLiteral("/nonexistent.csv")), progress,
+                        messages),
+              RunOutcome::Committed);
+    EXPECT_TRUE(tariff.Rows(QStringLiteral("SELECT name FROM sqlite_master WHERE name = 'Import2'")).isEmpty());
+}
+
+} // namespace
+} // namespace preisliste
