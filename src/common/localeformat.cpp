@@ -70,6 +70,19 @@ std::optional<Currency> ParseCurrency(const QString &text, const QLocale &locale
     return Currency::Parse(number); // plain digits with a point or a comma
 }
 
+int CurrencyDecimals(const QLocale &locale)
+{
+    // The locale's own currency format of zero, without a precision of ours.
+    const QString zero = locale.toCurrencyString(0.0, kEuro);
+    const qsizetype point = zero.indexOf(locale.decimalPoint());
+    if (point < 0)
+        return 0;
+    int decimals = 0;
+    for (qsizetype i = point + locale.decimalPoint().size(); i < zero.size() && zero.at(i).isDigit(); ++i)
+        ++decimals;
+    return decimals;
+}
+
 QString FormatPercent(double fraction, const QLocale &locale, int decimals)
 {
     return locale.toString(fraction * 100.0, 'f', decimals) + u'%';

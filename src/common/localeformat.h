@@ -24,6 +24,9 @@ std::optional<double> ParsePercent(const QString &text, const QLocale &locale);
 // symbol may stand before or after the number. A percent sign is refused.
 std::optional<Currency> ParseCurrency(const QString &text, const QLocale &locale);
 
+// How many decimals the locale shows amounts of money with (2 in German).
+int CurrencyDecimals(const QLocale &locale);
+
 // 0.6 -> "60,0%" (one decimal, the locale's separator).
 QString FormatPercent(double fraction, const QLocale &locale, int decimals = 1);
 // 0.05 -> "0,05 €": the locale's currency format with `decimals` decimals.

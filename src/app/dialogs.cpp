@@ -1,0 +1,54 @@
+#include "app/dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace preisliste {
+
+namespace {
+
+QMessageBox::Icon BoxIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageIcon::Error:
+        break;
+    }
+    return QMessageBox::Critical;
+}
+
+} // namespace
+
+void QtDialogPresenter::ShowMessage(QWidget *parent, MessageIcon icon, const QString &title, const QString &text)
+{
+    QMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void QtDialogPresenter::PlayAlertSound()
+{
+    QApplication::beep();
+}
+
+std::optional<QString> QtDialogPresenter::ChooseFile(QWidget *parent, const FileDialogRequest &request)
+{
+    QFileDialog dialog(parent, request.title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(request.filter.split(QStringLiteral(";;")));
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    const QFileInfo initial(request.initialFile);
+    if (initial.dir().exists())
+        dialog.setDirectory(initial.dir());
+    dialog.selectFile(initial.fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace preisliste

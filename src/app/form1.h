@@ -1,0 +1,258 @@
+#pragma once
+
+#include "app/dialogs.h"
+#include "app/runsinks.h"
+#include "common/currency.h"
+#include "common/telvorosettings.h"
+#include "pricing/recalcvk.h"
+#include "run/updaterun.h"
+
+#include <QHash>
+#include <QLocale>
+#include <QWidget>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QThread;
+
+namespace preisliste {
+
+class FieldEdit;
+
+// Asks the price-list server about the customer's list and returns the text
+// for the status label. Called on a thread of its own; `stop` says when the
+// answer is no longer wanted.
+using DownloadStatusProvider = std::function<QString(const QString &customerId, const ProgressSink &stop)>;
+
+// What the window takes from outside.
+struct WindowEnvironment {
+    TelvoroSettings settings;
+    QString currentDirectory;          // for the default paths
+    QLocale locale;                    // numbers, amounts and dates
+    DialogPresenter *dialogs = nullptr; // not owned; nullptr: Qt's dialogs
+    DownloadStatusProvider downloadStatus;
+};
+
+// The program's one window: the price-list source, the database, the pricing
+// rule with its worked example, and the update run with progress and stop.
+// All pricing is the rule's and the run's; the window only edits the rule,
+// shows it and starts the run on a worker thread.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(WindowEnvironment environment, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // The first activation fills the window from the settings; later ones do
+    // nothing. Called by the first show.
+    void Form_Activate();
+
+    const CRecalcVk &PricingRule() const { return *pricingRule_; }
+    const QString &DatabaseFile() const { return databaseFile_; }
+    const QString &PriceListFile() const { return priceListFile_; }
+    const QString &CustomerId() const { return customerId_; }
+    bool PriceDownloadEnabled() const { return priceDownloadEnabled_; }
+    bool ImportFileEnabled() const { return importFileEnabled_; }
+    bool UpdateRunning() const { return updateRunning_; }
+    Currency SampleNetBuying() const { return sampleNetBuying_; }
+    Currency SampleOldSelling() const { return sampleOldSelling_; }
+    std::optional<RunOutcome> LastRunOutcome() const { return lastRunOutcome_; }
+    // Status requests sent and not yet answered.
+    int PendingStatusRequests() const { return int(statusThreads_.size()); }
+
+    static const QString kCaption;
+    static const QString kInstructionText;
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    enum class FieldKind { Percent, Amount, RoundUp };
+    struct Bounds {
+        double low;
+        bool lowInclusive;
+        double high; // infinity: none
+        bool highInclusive;
+        bool Contains(double value) const;
+    };
+    // One rule value field: how it is read, checked, shown and stored.
+    struct RuleField {
+        FieldEdit *edit = nullptr;
+        FieldKind kind = FieldKind::Percent;
+        Bounds bounds{};
+        std::function<double(const CRecalcVk &)> percent;         // Percent
+        std::function<void(CRecalcVk &, double)> setPercent;
+        std::function<Currency(const CRecalcVk &)> amount;        // Amount, RoundUp
+        std::function<void(CRecalcVk &, Currency)> setAmount;
+        FieldEdit *handOverTo = nullptr; // also shows the accepted amount
+        std::function<void(CRecalcVk &, Currency)> setHandOver;
+        bool liveKeyUp = false; // markup/margin pair
+    };
+
+    // Building the window.
+    void CreateControls();
+    void ArrangeControls();
+    void ConnectHandlers();
+    void DefineRuleFields();
+    void WatchAllControls();
+    FieldEdit *NewField(const char *name, const QString &text);
+    QCheckBox *NewCheckBox(const char *name, const QString &caption);
+    QLabel *NewLabel(const char *name, const QString &caption);
+    QPushButton *NewButton(const char *name, const QString &caption, const QString &toolTip = {});
+    QWidget *BuildSettingsFrame();
+    QWidget *BuildCriteriaFrame();
+    QWidget *BuildSampleFrame();
+
+    void Form_Load();
+    void LoadSettings();
+    void ShowRuleWarnings();
+    void FillRuleFields();
+    void cmdFile_Click();
+    void cmdDatebasePath_Click();
+    void cmdClose_Click();
+
+    // Rule fields and worked example.
+    QString DisplayText(const RuleField &field) const;
+    bool ValidateRuleField(const RuleField &field);
+    bool ApplyMarkupText();
+    bool ApplyMarginText();
+    void RuleFieldKeyUp(const RuleField &field);
+    void SelectFieldText(QLineEdit *field, bool alert);
+    void RefreshSample();
+    bool txtSampleEk_Validate();
+    bool txtSampleOldVk_Validate();
+    void ShowSampleGross();
+    void ShowNewPriceColour(bool changed);
+    const RuleField *RuleFieldOf(const QObject *object) const;
+
+    // Leaving a checked field: its check runs first, and a refusal keeps the
+    // focus in it, so that no other control acts.
+    bool IsCheckedField(const QWidget *widget) const;
+    bool CheckField(QWidget *field);
+    bool FieldEventFilter(QWidget *field, QEvent *event);
+    bool FocusedFieldAccepts();
+
+    // Switches and source selection.
+    void optProfitMargin_Click(int index);
+    void chkMinProfit_Click();
+    void chkMinRate_Click();
+    void chkUseOnAll_Click();
+    void chkUseOnMargin_Click();
+    void chkUseOnMarkup_Click();
+    void chkUseOnProfit_Click();
+    void chkUseOnSellRate_Click();
+    void chkPriceDownload_Click();
+    void chkImport_Click();
+    bool txtKdId_Validate();
+    void ShowDownloadStatus(const QString &customerId);
+    void StopStatusRequests();
+
+    // The update run.
+    void cmdStart_Click();
+    void StartRun();
+    void OnRunFinished();
+    void ShowProgress(int overall, int action);
+    void ShowRunMessage(MessageIcon icon, const QString &title, const QString &text);
+    RunRequest BuildRunRequest() const;
+
+    WindowEnvironment environment_;
+    QtDialogPresenter qtDialogs_;
+    DialogPresenter *dialogs_;
+    QLocale locale_;
+
+    std::unique_ptr<CRecalcVk> pricingRule_;
+    QString databaseFile_;
+    QString priceListFile_;
+    QString customerId_;
+    bool updateRunning_ = false;
+    Currency sampleNetBuying_;
+    Currency sampleOldSelling_;
+    bool priceDownloadEnabled_ = false;
+    bool importFileEnabled_ = false;
+    bool switchingCriterion_ = false;
+    bool activated_ = false;
+
+    // Run state.
+    WindowProgress progress_;
+    WindowMessages messages_;
+    QThread *runThread_ = nullptr;
+    RunOutcome runOutcome_ = RunOutcome::Failed; // written by the worker, read after it ended
+    std::optional<RunOutcome> lastRunOutcome_;
+    bool closeAfterRun_ = false;
+
+    // Status requests.
+    std::atomic<quint64> statusTicket_{0};
+    std::atomic<bool> closing_{false};
+    QHash<QThread *, bool> statusThreads_;
+
+    // The field whose focus a click took away and whose check is still due.
+    QWidget *leftByClick_ = nullptr;
+    QHash<const QObject *, RuleField> ruleFields_;
+
+    // Controls, named as the window has always named them.
+    QLabel *Label3_ = nullptr;
+    QCheckBox *chkPriceDownload_ = nullptr;
+    FieldEdit *txtKdId_ = nullptr;
+    QLabel *lblDownloadDate_ = nullptr;
+    QCheckBox *chkImport_ = nullptr;
+    QLineEdit *txtFileName_ = nullptr;
+    QPushButton *cmdFile_ = nullptr;
+    QLabel *Label6_ = nullptr;
+    QLineEdit *txtDbFilename_ = nullptr;
+    QPushButton *cmdDatebasePath_ = nullptr;
+    QGroupBox *fraEinstellungen_ = nullptr;
+    QWidget *Picture1_ = nullptr;
+    QRadioButton *optProfitMargin_[3] = {};
+    FieldEdit *txtMarkup_ = nullptr;
+    FieldEdit *txtMargin_ = nullptr;
+    FieldEdit *txtProfit_ = nullptr;
+    QCheckBox *chkMinProfit_ = nullptr;
+    FieldEdit *txtMinProfit_ = nullptr;
+    QCheckBox *chkMinRate_ = nullptr;
+    FieldEdit *txtMinSellRate_ = nullptr;
+    QLabel *Label7_ = nullptr;
+    FieldEdit *txtVAT_ = nullptr;
+    QLabel *Label4_ = nullptr;
+    FieldEdit *txtRoundUp_ = nullptr;
+    QGroupBox *Frame1_ = nullptr;
+    QCheckBox *chkUseOnAll_ = nullptr;
+    QCheckBox *chkUseOnMargin_ = nullptr;
+    FieldEdit *txtUseOnMargin_ = nullptr;
+    QCheckBox *chkUseOnMarkup_ = nullptr;
+    FieldEdit *txtUseOnMarkup_ = nullptr;
+    QCheckBox *chkUseOnProfit_ = nullptr;
+    FieldEdit *txtUseOnProfit_ = nullptr;
+    QCheckBox *chkUseOnSellRate_ = nullptr;
+    FieldEdit *txtUseOnSellRate_ = nullptr;
+    QCheckBox *chkInternational_ = nullptr;
+    QCheckBox *chkUseNotOnEdited_ = nullptr;
+    QGroupBox *fraSample_ = nullptr;
+    FieldEdit *txtSampleEk_ = nullptr;
+    QLabel *lblSampleEkGross_ = nullptr;
+    FieldEdit *txtSampleOldVk_ = nullptr;
+    QLabel *lblSampleNewVk_ = nullptr;
+    QLabel *lblSampleProfit_ = nullptr;
+    QLabel *lblSampleMargin_ = nullptr;
+    QLabel *lblSampleMarkup_ = nullptr;
+    QLabel *Label1_ = nullptr;
+    QProgressBar *ProgressBar2_ = nullptr;
+    QLabel *Label2_ = nullptr;
+    QProgressBar *ProgressBar1_ = nullptr;
+    QPushButton *cmdClose_ = nullptr;
+    QPushButton *cmdRecalc_ = nullptr;
+    QPushButton *cmdStart_ = nullptr;
+};
+
+} // namespace preisliste

@@ -1,0 +1,197 @@
+// The rule switches and the choice of the price-list source with the
+// server's status for the customer.
+#include "app/fieldedit.h"
+#include "app/form1.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QThread>
+
+namespace preisliste {
+
+namespace {
+
+// A box counts as on when it is checked or greyed.
+bool IsOn(const QCheckBox *box)
+{
+    return box->checkState() != Qt::Unchecked;
+}
+
+// Tells a status request that its answer is no longer wanted: a newer request
+// replaced it, or the window is closing.
+class StatusRequestStop final : public ProgressSink {
+public:
+    StatusRequestStop(const std::atomic<quint64> &latest, quint64 ticket, const std::atomic<bool> &closing)
+        : latest_(latest), ticket_(ticket), closing_(closing)
+    {
+    }
+    bool SetProgress(int, int) override { return StopRequested(); }
+    bool StopRequested() const override { return closing_.load() || latest_.load() != ticket_; }
+
+private:
+    const std::atomic<quint64> &latest_;
+    quint64 ticket_;
+    const std::atomic<bool> &closing_;
+};
+
+} // namespace
+
+void Form1::optProfitMargin_Click(int index)
+{
+    txtMarkup_->setEnabled(index == 0);
+    txtMargin_->setEnabled(index == 1);
+    txtProfit_->setEnabled(index == 2);
+    if (index == 2)
+        chkMinProfit_->setEnabled(false);
+    CRecalcVk &rule = *pricingRule_;
+    rule.UseMarkup = optProfitMargin_[0]->isChecked();
+    rule.UseMargin = optProfitMargin_[1]->isChecked();
+    rule.UseProfit = optProfitMargin_[2]->isChecked();
+    chkMinProfit_->setEnabled(rule.IsMinProfitEnabled());
+    txtMinProfit_->setEnabled(rule.IsMinProfitEnabled() && IsOn(chkMinProfit_));
+    chkUseOnProfit_->setEnabled(rule.IsUseOnProfitEnabled());
+    txtUseOnProfit_->setEnabled(rule.IsUseOnProfitEnabled() && IsOn(chkUseOnProfit_));
+    RefreshSample();
+}
+
+void Form1::chkMinProfit_Click()
+{
+    CRecalcVk &rule = *pricingRule_;
+    rule.UseMinProfit = IsOn(chkMinProfit_);
+    txtMinProfit_->setEnabled(chkMinProfit_->isEnabled() && rule.UseMinProfit);
+    chkUseOnProfit_->setEnabled(rule.IsUseOnProfitEnabled());
+    txtUseOnProfit_->setEnabled(chkUseOnProfit_->isEnabled() && IsOn(chkUseOnProfit_));
+    RefreshSample();
+}
+
+void Form1::chkMinRate_Click()
+{
+    CRecalcVk &rule = *pricingRule_;
+    rule.UseMinSellRate = IsOn(chkMinRate_);
+    txtMinSellRate_->setEnabled(chkMinRate_->isEnabled() && rule.UseMinSellRate);
+    chkUseOnSellRate_->setEnabled(rule.IsUseOnSellRateEnabled());
+    txtUseOnSellRate_->setEnabled(rule.IsUseOnSellRateEnabled() && IsOn(chkUseOnSellRate_));
+    RefreshSample();
+}
+
+void Form1::chkUseOnAll_Click()
+{
+    CRecalcVk &rule = *pricingRule_;
+    rule.UseOnAll = IsOn(chkUseOnAll_);
+    // Turning "all" off offers every criterion again, whatever the floors say.
+    for (QCheckBox *criterion : {chkUseOnMargin_, chkUseOnMarkup_, chkUseOnSellRate_, chkUseOnProfit_})
+        criterion->setEnabled(!rule.UseOnAll);
+    txtUseOnMargin_->setEnabled(rule.UseOnMargin() && !rule.UseOnAll);
+    txtUseOnMarkup_->setEnabled(rule.UseOnMarkup() && !rule.UseOnAll);
+    txtUseOnSellRate_->setEnabled(rule.UseOnSellRate && !rule.UseOnAll);
+    txtUseOnProfit_->setEnabled(rule.UseOnProfit && !rule.UseOnAll);
+    RefreshSample();
+}
+
+void Form1::chkUseOnMargin_Click()
+{
+    pricingRule_->SetUseOnMargin(IsOn(chkUseOnMargin_));
+    txtUseOnMargin_->setEnabled(pricingRule_->UseOnMargin());
+    // The margin and markup criteria exclude each other; the flag keeps the
+    // other box's handler from reaching back to this one.
+    if (!switchingCriterion_) {
+        switchingCriterion_ = true;
+        chkUseOnMarkup_->setChecked(false);
+        switchingCriterion_ = false;
+    }
+    RefreshSample();
+}
+
+void Form1::chkUseOnMarkup_Click()
+{
+    pricingRule_->SetUseOnMarkup(IsOn(chkUseOnMarkup_));
+    txtUseOnMarkup_->setEnabled(pricingRule_->UseOnMarkup());
+    if (!switchingCriterion_) {
+        switchingCriterion_ = true;
+        chkUseOnMargin_->setChecked(false);
+        switchingCriterion_ = false;
+    }
+    RefreshSample();
+}
+
+void Form1::chkUseOnProfit_Click()
+{
+    pricingRule_->UseOnProfit = IsOn(chkUseOnProfit_);
+    txtUseOnProfit_->setEnabled(chkUseOnProfit_->isEnabled() && pricingRule_->UseOnProfit);
+    RefreshSample();
+}
+
+void Form1::chkUseOnSellRate_Click()
+{
+    pricingRule_->UseOnSellRate = IsOn(chkUseOnSellRate_);
+    txtUseOnSellRate_->setEnabled(pricingRule_->UseOnSellRate);
+    RefreshSample();
+}
+
+void Form1::chkImport_Click()
+{
+    importFileEnabled_ = IsOn(chkImport_);
+    txtFileName_->setEnabled(importFileEnabled_);
+    cmdFile_->setEnabled(importFileEnabled_);
+    chkPriceDownload_->setChecked(!importFileEnabled_);
+}
+
+void Form1::chkPriceDownload_Click()
+{
+    priceDownloadEnabled_ = IsOn(chkPriceDownload_);
+    importFileEnabled_ = IsOn(chkImport_);
+    txtKdId_->setEnabled(priceDownloadEnabled_);
+    chkImport_->setChecked(!priceDownloadEnabled_);
+    txtKdId_Validate();
+}
+
+bool Form1::txtKdId_Validate()
+{
+    customerId_ = txtKdId_->text().trimmed();
+    txtKdId_->setText(customerId_);
+    ShowDownloadStatus(customerId_);
+    return true;
+}
+
+void Form1::ShowDownloadStatus(const QString &customerId)
+{
+    if (!environment_.downloadStatus)
+        return;
+    // The request runs on a thread of its own, so the window stays usable
+    // while the server answers; only the newest request's answer is shown.
+    const quint64 ticket = statusTicket_.fetch_add(1) + 1;
+    QThread *thread = QThread::create([this, customerId, ticket, provider = environment_.downloadStatus] {
+        const StatusRequestStop stop(statusTicket_, ticket, closing_);
+        const QString text = provider(customerId, stop);
+        if (stop.StopRequested())
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, text, ticket] {
+                if (statusTicket_.load() == ticket)
+                    lblDownloadDate_->setText(text);
+            },
+            Qt::QueuedConnection);
+    });
+    statusThreads_.insert(thread, true);
+    connect(thread, &QThread::finished, this, [this, thread] {
+        statusThreads_.remove(thread);
+        thread->wait();
+        delete thread;
+    });
+    thread->start();
+}
+
+void Form1::StopStatusRequests()
+{
+    closing_.store(true);
+    for (auto it = statusThreads_.begin(); it != statusThreads_.end(); ++it) {
+        it.key()->wait();
+        delete it.key();
+    }
+    statusThreads_.clear();
+}
+
+} // namespace preisliste

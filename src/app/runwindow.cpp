@@ -1,0 +1,54 @@
+#include "app/runwindow.h"
+
+#include "app/form1.h"
+#include "common/localeformat.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+
+namespace preisliste {
+
+namespace {
+
+// Saves a picture of the window once the status request has been answered
+// (or after a few seconds), then closes it.
+void SaveScreenshotWhenFilled(Form1 &window, const QString &file)
+{
+    auto *poll = new QTimer(&window);
+    auto *waited = new int(0);
+    QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, waited, file] {
+        constexpr int kPollMs = 100;
+        constexpr int kLongestWaitMs = 10000;
+        *waited += kPollMs;
+        if (window.PendingStatusRequests() > 0 && *waited < kLongestWaitMs)
+            return;
+        poll->stop();
+        delete waited;
+        const bool saved = window.grab().save(file, "PNG");
+        qInfo("%s %s", saved ? "Bild gespeichert:" : "Bild konnte nicht gespeichert werden:", qPrintable(file));
+        window.close();
+    });
+    poll->start(100);
+}
+
+} // namespace
+
+int RunWindow()
+{
+    WindowEnvironment environment{
+        .settings = TelvoroSettings::FromFile(TelvoroSettings::LocateFile()),
+        .currentDirectory = QDir::currentPath(),
+        .locale = UserLocale(),
+        .dialogs = nullptr,
+        .downloadStatus = {},
+    };
+    Form1 window(std::move(environment));
+    window.show();
+    const QString screenshot = qEnvironmentVariable("PREISLISTE_SCREENSHOT");
+    if (!screenshot.isEmpty())
+        SaveScreenshotWhenFilled(window, screenshot);
+    return QApplication::exec();
+}
+
+} // namespace preisliste
