@@ -299,6 +299,17 @@ void Form1::ArrangeControls()
     window->addWidget(Label2_);
     window->addWidget(ProgressBar1_);
     window->addLayout(buttons);
+
+    // Tab follows the arrangement, top to bottom and left to right.
+    const QList<QWidget *> tabOrder = {
+        chkPriceDownload_, txtKdId_, chkImport_, txtFileName_, cmdFile_, txtDbFilename_, cmdDatebasePath_,
+        optProfitMargin_[0], txtMarkup_, optProfitMargin_[1], txtMargin_, optProfitMargin_[2], txtProfit_,
+        chkMinProfit_, txtMinProfit_, chkMinRate_, txtMinSellRate_, txtVAT_, txtRoundUp_, chkUseOnAll_,
+        chkUseOnMargin_, txtUseOnMargin_, chkUseOnMarkup_, txtUseOnMarkup_, chkUseOnProfit_, txtUseOnProfit_,
+        chkUseOnSellRate_, txtUseOnSellRate_, chkInternational_, chkUseNotOnEdited_, txtSampleEk_, txtSampleOldVk_,
+        cmdClose_, cmdRecalc_, cmdStart_};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
 }
 
 void Form1::ConnectHandlers()

@@ -315,7 +315,8 @@ bool Form1::FieldEventFilter(QWidget *field, QEvent *event)
     if (!IsCheckedField(field))
         return false;
     if (event->type() == QEvent::KeyRelease) {
-        if (ruleField)
+        // The release of a Tab that moved the focus belongs to the next control.
+        if (ruleField && field->hasFocus())
             RuleFieldKeyUp(*ruleField);
         return false;
     }

@@ -18,9 +18,22 @@ QString WithoutCurrencySymbol(QString text, const QLocale &locale)
     return text.trimmed();
 }
 
+// "0.125" in a locale that groups with "." would read as 125. No number
+// writes a group after a lone leading zero, so such a point is a decimal
+// point typed out of habit: reading it as one keeps 0.125 from becoming 125.
+bool HasLeadingZeroGroup(const QString &text, const QLocale &locale)
+{
+    QStringView digits(text);
+    if (digits.startsWith(u'-') || digits.startsWith(u'+') || digits.startsWith(locale.negativeSign()))
+        digits = digits.mid(1);
+    return digits.startsWith(QString(u'0') + locale.groupSeparator());
+}
+
 // A number text in `locale` as plain digits with a point, or nothing.
 std::optional<QString> NormalizedNumber(const QString &text, const QLocale &locale)
 {
+    if (HasLeadingZeroGroup(text, locale))
+        return std::nullopt;
     bool ok = false;
     locale.toDouble(text, &ok); // validates grouping and separators
     if (!ok)
@@ -52,7 +65,7 @@ std::optional<double> ParsePercent(const QString &text, const QLocale &locale)
     if (number.isEmpty())
         return std::nullopt;
     bool ok = false;
-    double value = locale.toDouble(number, &ok);
+    double value = HasLeadingZeroGroup(number, locale) ? 0.0 : locale.toDouble(number, &ok);
     if (!ok)
         value = QLocale::c().toDouble(number, &ok);
     if (!ok || !std::isfinite(value))

@@ -16,12 +16,16 @@ QLocale UserLocale();
 
 // "60", "60%", "60,0%" -> 0.6; "0,6" -> 0.006. Blanks around are ignored. The
 // number is read in `locale`; a number the locale does not take is tried
-// with a decimal point ("60.5%"). Nothing for an empty text, letters or "%".
+// with a decimal point ("60.5%"); a point after a lone leading zero is always
+// a decimal point ("0.125%"), never digit grouping. Nothing for an empty
+// text, letters or "%".
 std::optional<double> ParsePercent(const QString &text, const QLocale &locale);
 
 // "0,05 €", "0,05", "0.05", "1.234,56 €" -> amounts, exactly (no detour
 // through floating point); more than four decimals are rounded. The currency
-// symbol may stand before or after the number. A percent sign is refused.
+// symbol may stand before or after the number. "0.125" is 0.125 even where
+// "." groups digits (a group never follows a lone zero). A percent sign is
+// refused.
 std::optional<Currency> ParseCurrency(const QString &text, const QLocale &locale);
 
 // How many decimals the locale shows amounts of money with (2 in German).

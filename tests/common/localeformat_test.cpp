@@ -34,6 +34,33 @@ TEST(ParseCurrency, AcceptsWhatTheDisplayWritesAndPlainNumbers)
         EXPECT_FALSE(ParseCurrency(QString::fromUtf8(text), kGerman).has_value()) << text;
 }
 
+TEST(LocaleFormat, APointAfterALoneZeroIsADecimalPointNotGrouping)
+{
+    // German groups with ".", so "0.125" would otherwise read as 125.
+    struct Case {
+        const char *text;
+        std::int64_t units;
+    };
+    for (const Case &c : {Case{"0.125", 1250}, Case{"0.002", 20}, Case{"-0.125 €", -1250}, Case{"0.100", 1000},
+                          Case{"1.250", 12500000}, Case{"1.250,5", 12505000}}) {
+        const auto value = ParseCurrency(QString::fromUtf8(c.text), kGerman);
+        ASSERT_TRUE(value.has_value()) << c.text;
+        EXPECT_EQ(value->Units(), c.units) << c.text;
+    }
+    EXPECT_DOUBLE_EQ(ParsePercent(QStringLiteral("0.125%"), kGerman).value_or(-1), 0.00125);
+    EXPECT_DOUBLE_EQ(ParsePercent(QStringLiteral("1.000%"), kGerman).value_or(-1), 10.0);
+    // An English locale groups with ",": the same rule keeps "0,5" from reading as 5.
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    EXPECT_EQ(ParseCurrency(QStringLiteral("0,5"), english).value_or(Currency()).Units(), 5000);
+}
+
+TEST(LocaleFormat, CurrencyDecimalsOfTheLocale)
+{
+    EXPECT_EQ(CurrencyDecimals(kGerman), 2);
+    EXPECT_EQ(CurrencyDecimals(QLocale(QLocale::English, QLocale::UnitedStates)), 2);
+    EXPECT_EQ(CurrencyDecimals(QLocale(QLocale::Japanese, QLocale::Japan)), 0);
+}
+
 TEST(LocaleFormat, GermanDisplay)
 {
     EXPECT_EQ(FormatPercent(0.6, kGerman), QStringLiteral("60,0%"));
