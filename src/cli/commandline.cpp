@@ -1,7 +1,9 @@
 #include "cli/commandline.h"
 
 #include "cli/consolesinks.h"
+#include "common/localeformat.h"
 #include "common/telvorosettings.h"
+#include "db/backup.h"
 #include "db/tariffdatabase.h"
 #include "run/startupsettings.h"
 #include "run/updaterun.h"
@@ -24,6 +26,13 @@ const QString kUpdateUsage = QStringLiteral(
 const QString kInitDbUsage = QStringLiteral(
     "preisliste init-db PFAD\n"
     "  Legt eine leere Tarifdatenbank an; eine vorhandene Datei bleibt unberührt.\n");
+
+const QString kBackupsUsage = QStringLiteral(
+    "preisliste backups [--db PFAD] [--settings PFAD]\n"
+    "  Listet die Sicherungen der Tarifdatenbank, die neueste zuerst.\n"
+    "preisliste restore [--db PFAD] [--settings PFAD] [SICHERUNG]\n"
+    "  Spielt die neueste (oder die genannte) Sicherung zurück; der Stand davor\n"
+    "  wird selbst gesichert, so dass sich auch das rückgängig machen lässt.\n");
 
 int UsageError(const QString &message)
 {
@@ -112,13 +121,74 @@ int Update(const QStringList &arguments)
     return outcome == RunOutcome::Committed ? kExitOk : kExitFailed;
 }
 
+// The database of a command: --db, else "DB Path" of the settings (with the
+// warning when there is none).
+QString DatabaseOf(const QCommandLineParser &parser, const QCommandLineOption &db,
+                   const QCommandLineOption &settingsFile)
+{
+    if (parser.isSet(db))
+        return parser.value(db);
+    const TelvoroSettings settings = TelvoroSettings::FromFile(TelvoroSettings::LocateFile(parser.value(settingsFile)));
+    const StartupSettings startup = LoadSettings(settings, QDir::currentPath());
+    if (startup.databasePathMissing)
+        WriteLine(stderr, QStringLiteral("Warnung: ") + kNoDatabasePathMessage);
+    return startup.databaseFile;
+}
+
+int BackupsOrRestore(const QStringList &arguments, bool restore)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("Tarifdatenbank"), QStringLiteral("PFAD"));
+    const QCommandLineOption settingsFile(QStringLiteral("settings"), QStringLiteral("Einstellungen"),
+                                          QStringLiteral("PFAD"));
+    parser.addOptions({db, settingsFile});
+    int exitCode = kExitOk;
+    if (!ParseOptions(parser, arguments, exitCode))
+        return exitCode;
+    if (parser.isSet(QStringLiteral("help"))) {
+        WriteLine(stdout, kBackupsUsage);
+        return kExitOk;
+    }
+    const QStringList rest = parser.positionalArguments();
+    if (rest.size() > (restore ? 1 : 0))
+        return UsageError(QStringLiteral("Unerwartetes Argument: ") + rest.constLast());
+    const QString database = DatabaseOf(parser, db, settingsFile);
+    const QList<BackupInfo> backups = ListBackups(database);
+    if (!restore) {
+        if (backups.isEmpty())
+            WriteLine(stdout, QStringLiteral("Keine Sicherungen von %1 in %2.").arg(database, BackupFolder(database)));
+        const QLocale locale = UserLocale();
+        for (const BackupInfo &backup : backups)
+            WriteLine(stdout, QStringLiteral("%1  %2  %3 Tarifzeilen  %4")
+                                  .arg(locale.toString(backup.created, QStringLiteral("dd.MM.yyyy HH:mm:ss")),
+                                       locale.formattedDataSize(backup.sizeBytes).rightJustified(10),
+                                       backup.tariffRows < 0 ? QStringLiteral("?")
+                                                             : locale.toString(backup.tariffRows),
+                                       backup.path));
+        return kExitOk;
+    }
+    if (rest.isEmpty() && backups.isEmpty()) {
+        WriteLine(stderr, QStringLiteral("Es gibt keine Sicherung von %1.").arg(database));
+        return kExitFailed;
+    }
+    const QString chosen = rest.isEmpty() ? backups.constFirst().path : rest.constFirst();
+    const BackupResult result = RestoreTariffDatabase(database, chosen);
+    if (!result.ok) {
+        WriteLine(stderr, result.error);
+        return kExitFailed;
+    }
+    WriteLine(stdout, QStringLiteral("Sicherung %1 zurückgespielt nach %2.\nDer Stand davor ist gesichert in %3.")
+                          .arg(chosen, database, result.backupPath));
+    return kExitOk;
+}
+
 } // namespace
 
 QString UsageText()
 {
     return QStringLiteral("Aufruf:\n"
                           "preisliste                 öffnet das Fenster\n")
-           + kUpdateUsage + kInitDbUsage;
+           + kUpdateUsage + kInitDbUsage + kBackupsUsage;
 }
 
 int RunCommandLine(const QStringList &arguments)
@@ -138,6 +208,8 @@ int RunCommandLine(const QStringList &arguments)
         return Update(rest);
     if (command == QLatin1String("init-db"))
         return InitDatabase(rest);
+    if (command == QLatin1String("backups") || command == QLatin1String("restore"))
+        return BackupsOrRestore(rest, command == QLatin1String("restore"));
     return UsageError(QStringLiteral("Unbekannter Befehl: ") + command);
 }
 
