@@ -234,6 +234,7 @@ TEST(RecalculateSellingPrices, IndexOnThePricesDoesNotMakeRowsCountTwice)
     Recalculation recalculation(tariff);
     ASSERT_TRUE(recalculation.Run(RuleForAllRows()));
     EXPECT_EQ(recalculation.messages.Texts(), QStringList{CountText(200, 200)});
+    EXPECT_EQ(recalculation.progress.calls, 1 + 200); // each row visited once
     EXPECT_EQ(tariff.Rows(QStringLiteral("SELECT DISTINCT Price_EUR FROM Numbers")),
               QStringList{QStringLiteral("0.25")});
 }
