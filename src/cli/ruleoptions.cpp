@@ -87,6 +87,62 @@ struct Criteria {
     bool Any() const { return all || marginBelow || markupBelow || profitBelow || priceBelow; }
 };
 
+// The values of the rule fields that were given.
+struct RuleValues {
+    std::optional<double> markup;
+    std::optional<double> margin;
+    std::optional<double> vat;
+    std::optional<Currency> profit;
+    std::optional<Currency> minProfit;
+    std::optional<Currency> minRate;
+    std::optional<Currency> roundUp;
+};
+
+// Each value with what its field also sets in the window; a floor given is
+// a floor switched on.
+void SetValues(const RuleValues &values, CRecalcVk &rule)
+{
+    if (values.markup)
+        rule.SetMarkup(*values.markup);
+    if (values.margin)
+        rule.SetMargin(*values.margin);
+    if (values.vat)
+        rule.SetVAT(*values.vat);
+    if (values.roundUp)
+        rule.SetRoundUpValue(*values.roundUp);
+    if (values.profit) {
+        rule.ProfitValue = *values.profit;
+        rule.UseOnSellRateValue = *values.profit;
+    }
+    rule.UseMinProfit = values.minProfit.has_value();
+    if (values.minProfit) {
+        rule.MinProfitValue = *values.minProfit;
+        rule.UseOnProfitValue = *values.minProfit;
+    }
+    rule.UseMinSellRate = values.minRate.has_value();
+    if (values.minRate) {
+        rule.MinSellRateValue = *values.minRate;
+        rule.UseOnSellRateValue = *values.minRate;
+    }
+}
+
+// "...auf alle Einträge." is on at start; criteria named are exactly the
+// ones in force, with their thresholds.
+void SetCriteria(const Criteria &criteria, CRecalcVk &rule)
+{
+    rule.UseOnAll = !criteria.Any() || criteria.all;
+    if (rule.UseOnAll)
+        return;
+    rule.SetUseOnMargin(criteria.marginBelow.has_value());
+    rule.SetUseOnMarkup(criteria.markupBelow.has_value());
+    rule.UseOnProfit = criteria.profitBelow.has_value();
+    rule.UseOnSellRate = criteria.priceBelow.has_value();
+    rule.UseOnMarginValue = criteria.marginBelow.value_or(rule.UseOnMarginValue);
+    rule.UseOnMarkupValue = criteria.markupBelow.value_or(rule.UseOnMarkupValue);
+    rule.UseOnProfitValue = criteria.profitBelow.value_or(rule.UseOnProfitValue);
+    rule.UseOnSellRateValue = criteria.priceBelow.value_or(rule.UseOnSellRateValue);
+}
+
 // Reads the options one after another; the first problem ends the reading
 // and stays in error_.
 class RuleOptionReader {
@@ -97,12 +153,13 @@ public:
     const QString &Error() const { return error_; }
 
 private:
-    bool IsSet(const QString &name) const { return parser_.isSet(name); }
     std::optional<QString> SingleValue(const QString &name);
     bool ReadPercentOption(const QString &name, const PercentLimit &limit, std::optional<double> &value);
     bool ReadAmountOption(const QString &name, const AmountLimit &limit, std::optional<Currency> &value);
+    bool ReadValues(RuleValues &values);
     bool ReadMode(CRecalcVk &rule);
     bool ReadCriterion(const QString &text, Criteria &criteria);
+    bool CheckCombinations(const RuleValues &values, const Criteria &criteria, bool profitMode);
     bool Fail(const QString &message)
     {
         error_ = message;
@@ -173,7 +230,8 @@ bool RuleOptionReader::ReadCriterion(const QString &text, Criteria &criteria)
     if (name == kAll && equals >= 0)
         return Fail(QStringLiteral("--apply-to all nimmt keinen Wert."));
     if (name != kAll && equals < 0)
-        return Fail(QStringLiteral("%1 verlangt einen Wert: %2=%3.").arg(option, name, percent ? QStringLiteral("PCT") : QStringLiteral("EUR")));
+        return Fail(QStringLiteral("%1 verlangt einen Wert: %2=%3.")
+                        .arg(option, name, percent ? QStringLiteral("PCT") : QStringLiteral("EUR")));
 
     const bool duplicate = (name == kAll && criteria.all) || (name == kMarginBelow && criteria.marginBelow)
                            || (name == kMarkupBelow && criteria.markupBelow)
@@ -195,74 +253,50 @@ bool RuleOptionReader::ReadCriterion(const QString &text, Criteria &criteria)
     return error_.isEmpty();
 }
 
-bool RuleOptionReader::Apply(CRecalcVk &rule)
+bool RuleOptionReader::ReadValues(RuleValues &values)
 {
-    std::optional<double> markup, margin, vat;
-    std::optional<Currency> profit, minProfit, minRate, roundUp;
-    Criteria criteria;
-    if (!ReadPercentOption(kMarkup, kMarkupLimit, markup) || !ReadPercentOption(kMargin, kMarginLimit, margin)
-        || !ReadPercentOption(kVat, kVatLimit, vat) || !ReadAmountOption(kProfit, kAmountLimit, profit)
-        || !ReadAmountOption(kMinProfit, kAmountLimit, minProfit)
-        || !ReadAmountOption(kMinRate, kAmountLimit, minRate) || !ReadAmountOption(kRoundUp, kRoundUpLimit, roundUp)
-        || !ReadMode(rule))
-        return false;
-    for (const QString &text : parser_.values(kApplyTo)) {
-        if (!ReadCriterion(text, criteria))
-            return false;
-    }
+    return ReadPercentOption(kMarkup, kMarkupLimit, values.markup)
+           && ReadPercentOption(kMargin, kMarginLimit, values.margin)
+           && ReadPercentOption(kVat, kVatLimit, values.vat)
+           && ReadAmountOption(kProfit, kAmountLimit, values.profit)
+           && ReadAmountOption(kMinProfit, kAmountLimit, values.minProfit)
+           && ReadAmountOption(kMinRate, kAmountLimit, values.minRate)
+           && ReadAmountOption(kRoundUp, kRoundUpLimit, values.roundUp);
+}
 
-    // Combinations the window's switches never offer.
-    if (markup && margin)
+// Combinations the window's switches never offer.
+bool RuleOptionReader::CheckCombinations(const RuleValues &values, const Criteria &criteria, bool profitMode)
+{
+    if (values.markup && values.margin)
         return Fail(QStringLiteral("--markup und --margin schließen einander aus: der Aufschlag legt die Marge "
                                    "fest und umgekehrt."));
-    if (minProfit && rule.UseProfit)
+    if (values.minProfit && profitMode)
         return Fail(QStringLiteral("--min-profit gilt nicht mit --mode profit: dort zählt der feste Profit."));
     if (criteria.all && (criteria.marginBelow || criteria.markupBelow || criteria.profitBelow || criteria.priceBelow))
         return Fail(QStringLiteral("--apply-to all schließt weitere Kriterien aus."));
     if (criteria.marginBelow && criteria.markupBelow)
         return Fail(QStringLiteral("--apply-to margin-below und --apply-to markup-below schließen einander aus."));
-    if (criteria.profitBelow && !minProfit && !rule.UseProfit)
+    if (criteria.profitBelow && !values.minProfit && !profitMode)
         return Fail(QStringLiteral("--apply-to profit-below verlangt --min-profit oder --mode profit."));
-    if (criteria.priceBelow && !minRate)
+    if (criteria.priceBelow && !values.minRate)
         return Fail(QStringLiteral("--apply-to price-below verlangt --min-rate."));
+    return true;
+}
 
-    // The values, each with what its field also sets in the window.
-    if (markup)
-        rule.SetMarkup(*markup);
-    if (margin)
-        rule.SetMargin(*margin);
-    if (vat)
-        rule.SetVAT(*vat);
-    if (roundUp)
-        rule.SetRoundUpValue(*roundUp);
-    if (profit) {
-        rule.ProfitValue = *profit;
-        rule.UseOnSellRateValue = *profit;
+bool RuleOptionReader::Apply(CRecalcVk &rule)
+{
+    RuleValues values;
+    Criteria criteria;
+    if (!ReadValues(values) || !ReadMode(rule))
+        return false;
+    for (const QString &text : parser_.values(kApplyTo)) {
+        if (!ReadCriterion(text, criteria))
+            return false;
     }
-    rule.UseMinProfit = minProfit.has_value();
-    if (minProfit) {
-        rule.MinProfitValue = *minProfit;
-        rule.UseOnProfitValue = *minProfit;
-    }
-    rule.UseMinSellRate = minRate.has_value();
-    if (minRate) {
-        rule.MinSellRateValue = *minRate;
-        rule.UseOnSellRateValue = *minRate;
-    }
-
-    // "...auf alle Einträge." is on at start; named criteria are exactly the
-    // ones in force.
-    rule.UseOnAll = !criteria.Any() || criteria.all;
-    if (criteria.Any() && !criteria.all) {
-        rule.SetUseOnMargin(criteria.marginBelow.has_value());
-        rule.SetUseOnMarkup(criteria.markupBelow.has_value());
-        rule.UseOnProfit = criteria.profitBelow.has_value();
-        rule.UseOnSellRate = criteria.priceBelow.has_value();
-        rule.UseOnMarginValue = criteria.marginBelow.value_or(rule.UseOnMarginValue);
-        rule.UseOnMarkupValue = criteria.markupBelow.value_or(rule.UseOnMarkupValue);
-        rule.UseOnProfitValue = criteria.profitBelow.value_or(rule.UseOnProfitValue);
-        rule.UseOnSellRateValue = criteria.priceBelow.value_or(rule.UseOnSellRateValue);
-    }
+    if (!CheckCombinations(values, criteria, rule.UseProfit))
+        return false;
+    SetValues(values, rule);
+    SetCriteria(criteria, rule);
     return true;
 }
 
