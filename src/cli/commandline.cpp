@@ -1,6 +1,7 @@
 #include "cli/commandline.h"
 
 #include "cli/consolesinks.h"
+#include "cli/ruleoptions.h"
 #include "common/localeformat.h"
 #include "common/telvorosettings.h"
 #include "db/backup.h"
@@ -84,11 +85,12 @@ int Update(const QStringList &arguments)
     const QCommandLineOption settingsFile(QStringLiteral("settings"), QStringLiteral("Einstellungen"),
                                           QStringLiteral("PFAD"));
     parser.addOptions({db, file, settingsFile});
+    AddRuleOptions(parser);
     int exitCode = kExitOk;
     if (!ParseOptions(parser, arguments, exitCode))
         return exitCode;
     if (parser.isSet(QStringLiteral("help"))) {
-        WriteLine(stdout, kUpdateUsage);
+        WriteLine(stdout, kUpdateUsage + RuleOptionsUsage());
         return kExitOk;
     }
     if (!parser.positionalArguments().isEmpty())
@@ -110,6 +112,9 @@ int Update(const QStringList &arguments)
         request.priceListFile = parser.value(file);
         request.source = PriceListSource::LocalFile;
     }
+    QString ruleError;
+    if (!ApplyRuleOptions(parser, UserLocale(), request.rule, ruleError))
+        return UsageError(ruleError);
     for (const QString &warning : request.rule.Warnings())
         WriteLine(stderr, QStringLiteral("Warnung: ") + warning);
 

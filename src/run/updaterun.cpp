@@ -4,6 +4,7 @@
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
 #include "pricelist/stagingimport.h"
+#include "pricing/recalculation.h"
 
 #include <exception>
 
@@ -20,7 +21,8 @@ bool RunStages(const RunRequest &request, RunContext &context)
         if (!ImportPriceListFile(file, context))
             return false;
     }
-    return true;
+    // Every run re-prices, also one without a price list.
+    return RecalculateSellingPrices(request.rule, context);
 }
 
 // A stage that throws instead of answering false (an amount out of range, a
