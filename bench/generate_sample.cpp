@@ -306,6 +306,8 @@ int main(int argc, char **argv)
     }
     const std::filesystem::path tariffPath = dir / "Numbers.mdb";
     const std::filesystem::path listPath = dir / "preise.csv";
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
     if (force) {
         std::filesystem::remove(tariffPath);
         std::filesystem::remove(listPath);
