@@ -51,7 +51,7 @@ bool IsRedirect(int status)
 
 // One GET request, waited for in a local event loop. The answer is collected
 // in memory up to the size limit; a stop request, the time-out, a status
-// other than 200 and an oversized answer each abort the request at once.
+// other than 200 and an oversized answer each end the wait at once.
 FetchResult Fetch(const QUrl &url, const DownloadLimits &limits, const ProgressSink *stop)
 {
     FetchResult result;
@@ -67,10 +67,12 @@ FetchResult Fetch(const QUrl &url, const DownloadLimits &limits, const ProgressS
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     const std::unique_ptr<QNetworkReply> reply(manager.get(request));
 
+    // The request is aborted once the loop has returned: aborting from
+    // within one of the reply's own signals upsets the reply.
     auto abortWith = [&](DownloadFailure failure) {
         if (result.failure == DownloadFailure::None)
             result.failure = failure;
-        reply->abort();
+        loop.quit();
     };
     QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, [&] {
         const int status = StatusOf(*reply);
@@ -105,6 +107,8 @@ FetchResult Fetch(const QUrl &url, const DownloadLimits &limits, const ProgressS
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     deadline.stop();
     stopPoll.stop();
+    if (result.failure != DownloadFailure::None && !reply->isFinished())
+        reply->abort();
 
     result.status = StatusOf(*reply);
     if (result.failure != DownloadFailure::None)
