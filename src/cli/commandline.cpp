@@ -6,6 +6,7 @@
 #include "common/telvorosettings.h"
 #include "db/backup.h"
 #include "db/tariffdatabase.h"
+#include "pricelist/downloadstatus.h"
 #include "run/startupsettings.h"
 #include "run/updaterun.h"
 
@@ -17,12 +18,19 @@ namespace preisliste {
 namespace {
 
 const QString kUpdateUsage = QStringLiteral(
-    "preisliste update [--db PFAD] [--file PFAD] [--settings PFAD]\n"
+    "preisliste update [--db PFAD] [--file PFAD | --download [--customer-id ID]] [--settings PFAD]\n"
     "  Bringt eine Preisliste in die Tarifdatenbank und berechnet die Verkaufspreise.\n"
     "  --db PFAD        Tarifdatenbank (Vorgabe: \"DB Path\" aus den Telvoro-Einstellungen)\n"
-    "  --file PFAD      Preisliste (CSV oder Serverform); ohne --file: keine Quelle\n"
+    "  --file PFAD      Preisliste (CSV oder Serverform); ohne --file und --download: keine Quelle\n"
+    "  --download       Preisliste vom Preislisten-Server laden ($PREISLISTE_SERVER)\n"
+    "  --customer-id ID Kunden-ID (Vorgabe: \"ProviderAccountUserId\" aus den Telvoro-Einstellungen)\n"
     "  --settings PFAD  Telvoro-Einstellungen (Vorgabe: $TELVORO_SETTINGS, sonst\n"
     "                   ~/.config/Telvoro/Telvoro.ini)\n");
+
+const QString kStatusUsage = QStringLiteral(
+    "preisliste status [--customer-id ID] [--settings PFAD]\n"
+    "  Fragt beim Preislisten-Server nach, ob und von wann eine Preisliste vorliegt.\n"
+    "  Exit-Code 0, wenn eine Preisliste vorliegt, sonst 1.\n");
 
 const QString kInitDbUsage = QStringLiteral(
     "preisliste init-db PFAD\n"
@@ -84,7 +92,10 @@ int Update(const QStringList &arguments)
     const QCommandLineOption file(QStringLiteral("file"), QStringLiteral("Preisliste"), QStringLiteral("PFAD"));
     const QCommandLineOption settingsFile(QStringLiteral("settings"), QStringLiteral("Einstellungen"),
                                           QStringLiteral("PFAD"));
-    parser.addOptions({db, file, settingsFile});
+    const QCommandLineOption download(QStringLiteral("download"), QStringLiteral("Download"));
+    const QCommandLineOption customerId(QStringLiteral("customer-id"), QStringLiteral("Kunden-ID"),
+                                        QStringLiteral("ID"));
+    parser.addOptions({db, file, settingsFile, download, customerId});
     AddRuleOptions(parser);
     int exitCode = kExitOk;
     if (!ParseOptions(parser, arguments, exitCode))
@@ -95,6 +106,10 @@ int Update(const QStringList &arguments)
     }
     if (!parser.positionalArguments().isEmpty())
         return UsageError(QStringLiteral("Unerwartetes Argument: ") + parser.positionalArguments().constFirst());
+    if (parser.isSet(download) && parser.isSet(file))
+        return UsageError(QStringLiteral("--file und --download schließen einander aus."));
+    if (parser.isSet(customerId) && !parser.isSet(download))
+        return UsageError(QStringLiteral("--customer-id gilt nur zusammen mit --download."));
 
     const TelvoroSettings settings = TelvoroSettings::FromFile(TelvoroSettings::LocateFile(parser.value(settingsFile)));
     const StartupSettings startup = LoadSettings(settings, QDir::currentPath());
@@ -112,6 +127,11 @@ int Update(const QStringList &arguments)
         request.priceListFile = parser.value(file);
         request.source = PriceListSource::LocalFile;
     }
+    if (parser.isSet(download)) {
+        request.source = PriceListSource::Download;
+        if (parser.isSet(customerId))
+            request.customerId = parser.value(customerId);
+    }
     QString ruleError;
     if (!ApplyRuleOptions(parser, UserLocale(), request.rule, ruleError))
         return UsageError(ruleError);
@@ -120,9 +140,12 @@ int Update(const QStringList &arguments)
 
     ConsoleMessageSink messages;
     ConsoleProgressSink progress(ConsoleProgressSink::StderrIsTerminal());
-    const RunOutcome outcome = RunUpdate(request, progress, messages);
+    QString downloadFailure;
+    const RunOutcome outcome = RunUpdate(request, progress, messages, &downloadFailure);
     if (outcome == RunOutcome::Stopped)
         WriteLine(stderr, QStringLiteral("Abgebrochen: Die Datenbank ist unverändert."));
+    else if (outcome == RunOutcome::Failed && !downloadFailure.isEmpty())
+        WriteLine(stderr, downloadFailure);
     return outcome == RunOutcome::Committed ? kExitOk : kExitFailed;
 }
 
@@ -187,13 +210,52 @@ int BackupsOrRestore(const QStringList &arguments, bool restore)
     return kExitOk;
 }
 
+// Prints the server's status text for the customer and, when there is a
+// list, its List-ID and List-Sequence.
+int Status(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption customerId(QStringLiteral("customer-id"), QStringLiteral("Kunden-ID"),
+                                        QStringLiteral("ID"));
+    const QCommandLineOption settingsFile(QStringLiteral("settings"), QStringLiteral("Einstellungen"),
+                                          QStringLiteral("PFAD"));
+    parser.addOptions({customerId, settingsFile});
+    int exitCode = kExitOk;
+    if (!ParseOptions(parser, arguments, exitCode))
+        return exitCode;
+    if (parser.isSet(QStringLiteral("help"))) {
+        WriteLine(stdout, kStatusUsage);
+        return kExitOk;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return UsageError(QStringLiteral("Unerwartetes Argument: ") + parser.positionalArguments().constFirst());
+
+    QString id = parser.value(customerId);
+    if (!parser.isSet(customerId)) {
+        const TelvoroSettings settings =
+            TelvoroSettings::FromFile(TelvoroSettings::LocateFile(parser.value(settingsFile)));
+        id = LoadSettings(settings, QDir::currentPath()).customerId;
+    }
+    const ConsoleProgressSink stop(false);
+    const DownloadStatus status = RequestDownloadStatus(id, &stop);
+    WriteLine(stdout, DownloadStatusText(status, UserLocale()));
+    if (!status.hasList) {
+        if (!status.failureReason.isEmpty())
+            WriteLine(stderr, status.failureReason);
+        return kExitFailed;
+    }
+    WriteLine(stdout, QStringLiteral("List-ID: ") + status.listId);
+    WriteLine(stdout, QStringLiteral("List-Sequence: ") + QString::number(status.sequence));
+    return kExitOk;
+}
+
 } // namespace
 
 QString UsageText()
 {
     return QStringLiteral("Aufruf:\n"
                           "preisliste                 öffnet das Fenster\n")
-           + kUpdateUsage + kInitDbUsage + kBackupsUsage;
+           + kUpdateUsage + kStatusUsage + kInitDbUsage + kBackupsUsage;
 }
 
 int RunCommandLine(const QStringList &arguments)
@@ -211,6 +273,8 @@ int RunCommandLine(const QStringList &arguments)
     }
     if (command == QLatin1String("update"))
         return Update(rest);
+    if (command == QLatin1String("status"))
+        return Status(rest);
     if (command == QLatin1String("init-db"))
         return InitDatabase(rest);
     if (command == QLatin1String("backups") || command == QLatin1String("restore"))

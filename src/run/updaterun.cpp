@@ -3,6 +3,7 @@
 #include "common/runsinks.h"
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
+#include "pricelist/downloadlist.h"
 #include "pricelist/stagingimport.h"
 #include "pricing/recalculation.h"
 
@@ -12,11 +13,30 @@ namespace preisliste {
 
 namespace {
 
+// Fetches the customer's list into a temporary file, which is kept, and points
+// `file` at it. A failed download or a list without data lines ends the run
+// without a message box; why goes to `failure`.
+bool DownloadPriceList(const RunRequest &request, RunContext &context, QString &file, QString &failure)
+{
+    const QString customerId = request.customerId.trimmed();
+    CDownloadList download(request.downloadLimits);
+    const bool ok = download.DownloadList(customerId, false, &context.progress);
+    if (ok && download.HasData()) {
+        file = download.TempFileName();
+        return true;
+    }
+    failure = ok ? QStringLiteral("Die Preisliste für die Kunden-ID „%1“ enthält keine Preiszeilen.").arg(customerId)
+                 : download.FailureText();
+    return false;
+}
+
 // The stages of a run after the transaction has begun. Returns false when a
 // stage failed or was stopped; that stage has shown its own message.
-bool RunStages(const RunRequest &request, RunContext &context)
+bool RunStages(const RunRequest &request, RunContext &context, QString &downloadFailure)
 {
-    const QString file = request.priceListFile;
+    QString file = request.priceListFile;
+    if (request.source == PriceListSource::Download && !DownloadPriceList(request, context, file, downloadFailure))
+        return false;
     if (request.source != PriceListSource::None) {
         if (!ImportPriceListFile(file, context))
             return false;
@@ -27,10 +47,10 @@ bool RunStages(const RunRequest &request, RunContext &context)
 
 // A stage that throws instead of answering false (an amount out of range, a
 // failed allocation) is reported like a failed stage.
-bool RunStagesReportingErrors(const RunRequest &request, RunContext &context)
+bool RunStagesReportingErrors(const RunRequest &request, RunContext &context, QString &downloadFailure)
 {
     try {
-        return RunStages(request, context);
+        return RunStages(request, context, downloadFailure);
     } catch (const std::exception &error) {
         context.messages.ShowError(QStringLiteral("Fehler: ") + QString::fromLocal8Bit(error.what()));
         return false;
@@ -39,7 +59,8 @@ bool RunStagesReportingErrors(const RunRequest &request, RunContext &context)
 
 } // namespace
 
-RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages)
+RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages,
+                     QString *downloadFailure)
 {
     const auto connection = OpenTariffDatabase(request.databaseFile, 2, messages, request.busyTimeoutMs);
     if (!connection)
@@ -51,9 +72,12 @@ RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageS
         return RunOutcome::Failed;
     }
     RunContext context{connection->Database(), progress, messages};
+    QString failure;
     // A stop asked for after the last stage's last progress call still
     // counts: nothing is committed once the operator has pressed "Stopp".
-    bool ok = RunStagesReportingErrors(request, context) && !progress.StopRequested();
+    bool ok = RunStagesReportingErrors(request, context, failure) && !progress.StopRequested();
+    if (downloadFailure)
+        *downloadFailure = failure;
     if (ok && !transaction.Commit()) {
         messages.ShowError(QStringLiteral("Fehler: Die Änderungen konnten nicht gespeichert werden: ")
                            + transaction.Error());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/tariffdatabase.h"
+#include "pricelist/downloadlist.h"
 #include "pricing/recalcvk.h"
 
 #include <QString>
@@ -21,6 +22,7 @@ struct RunRequest {
     QString customerId;
     CRecalcVk rule;
     int busyTimeoutMs = kDefaultBusyTimeoutMs;
+    DownloadLimits downloadLimits{};
 };
 
 enum class RunOutcome { Committed, Failed, Stopped };
@@ -29,7 +31,9 @@ enum class RunOutcome { Committed, Failed, Stopped };
 // the price list, commit, "Fertig!". Any stage that fails or is stopped rolls
 // everything back, so the database is then exactly as before. Runs on the
 // calling thread, which owns the run's connection; the front end resets its
-// stop request before calling.
-RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages);
+// stop request before calling. A failed download shows no message; why it
+// failed goes to `downloadFailure` when given, for the command line to tell.
+RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages,
+                     QString *downloadFailure = nullptr);
 
 } // namespace preisliste
