@@ -25,7 +25,9 @@ const QString kUpdateUsage = QStringLiteral(
     "  --download       Preisliste vom Preislisten-Server laden ($PREISLISTE_SERVER)\n"
     "  --customer-id ID Kunden-ID (Vorgabe: \"ProviderAccountUserId\" aus den Telvoro-Einstellungen)\n"
     "  --settings PFAD  Telvoro-Einstellungen (Vorgabe: $TELVORO_SETTINGS, sonst\n"
-    "                   ~/.config/Telvoro/Telvoro.ini)\n");
+    "                   ~/.config/Telvoro/Telvoro.ini)\n"
+    "  --no-backup      keine Sicherung vor dem Update (sonst im Ordner \"backups\"\n"
+    "                   neben der Datenbank, die neuesten 10 bleiben)\n");
 
 const QString kStatusUsage = QStringLiteral(
     "preisliste status [--customer-id ID] [--settings PFAD]\n"
@@ -95,7 +97,8 @@ int Update(const QStringList &arguments)
     const QCommandLineOption download(QStringLiteral("download"), QStringLiteral("Download"));
     const QCommandLineOption customerId(QStringLiteral("customer-id"), QStringLiteral("Kunden-ID"),
                                         QStringLiteral("ID"));
-    parser.addOptions({db, file, settingsFile, download, customerId});
+    const QCommandLineOption noBackup(QStringLiteral("no-backup"), QStringLiteral("ohne Sicherung"));
+    parser.addOptions({db, file, settingsFile, download, customerId, noBackup});
     AddRuleOptions(parser);
     int exitCode = kExitOk;
     if (!ParseOptions(parser, arguments, exitCode))
@@ -135,17 +138,20 @@ int Update(const QStringList &arguments)
     QString ruleError;
     if (!ApplyRuleOptions(parser, UserLocale(), request.rule, ruleError))
         return UsageError(ruleError);
+    request.backupFirst = !parser.isSet(noBackup);
     for (const QString &warning : request.rule.Warnings())
         WriteLine(stderr, QStringLiteral("Warnung: ") + warning);
 
     ConsoleMessageSink messages;
     ConsoleProgressSink progress(ConsoleProgressSink::StderrIsTerminal());
-    QString downloadFailure;
-    const RunOutcome outcome = RunUpdate(request, progress, messages, &downloadFailure);
+    RunReport report;
+    const RunOutcome outcome = RunUpdate(request, progress, messages, &report);
+    if (!report.backupPath.isEmpty() && outcome == RunOutcome::Committed)
+        WriteLine(stdout, QStringLiteral("Sicherung des vorigen Stands: ") + report.backupPath);
     if (outcome == RunOutcome::Stopped)
         WriteLine(stderr, QStringLiteral("Abgebrochen: Die Datenbank ist unverändert."));
-    else if (outcome == RunOutcome::Failed && !downloadFailure.isEmpty())
-        WriteLine(stderr, downloadFailure);
+    else if (outcome == RunOutcome::Failed && !report.downloadFailure.isEmpty())
+        WriteLine(stderr, report.downloadFailure);
     return outcome == RunOutcome::Committed ? kExitOk : kExitFailed;
 }
 

@@ -1,6 +1,7 @@
 #include "run/updaterun.h"
 
 #include "common/runsinks.h"
+#include "db/backup.h"
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
 #include "pricelist/downloadlist.h"
@@ -59,9 +60,11 @@ bool RunStagesReportingErrors(const RunRequest &request, RunContext &context, QS
 
 } // namespace
 
-RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages,
-                     QString *downloadFailure)
+RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages, RunReport *report)
 {
+    RunReport ignored;
+    RunReport &told = report ? *report : ignored;
+    told = RunReport{};
     const auto connection = OpenTariffDatabase(request.databaseFile, 2, messages, request.busyTimeoutMs);
     if (!connection)
         return RunOutcome::Failed;
@@ -71,13 +74,20 @@ RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageS
         messages.ShowError(QStringLiteral("Fehler: ") + transaction.Error());
         return RunOutcome::Failed;
     }
+    // Taken inside the transaction, whose write lock keeps every other
+    // program from changing the database between the backup and the run.
+    if (request.backupFirst) {
+        const BackupResult backup = BackupTariffDatabase(connection->Path(), request.busyTimeoutMs);
+        if (!backup.ok) {
+            messages.ShowError(backup.error);
+            return RunOutcome::Failed;
+        }
+        told.backupPath = backup.backupPath;
+    }
     RunContext context{connection->Database(), progress, messages};
-    QString failure;
     // A stop asked for after the last stage's last progress call still
     // counts: nothing is committed once the operator has pressed "Stopp".
-    bool ok = RunStagesReportingErrors(request, context, failure) && !progress.StopRequested();
-    if (downloadFailure)
-        *downloadFailure = failure;
+    bool ok = RunStagesReportingErrors(request, context, told.downloadFailure) && !progress.StopRequested();
     if (ok && !transaction.Commit()) {
         messages.ShowError(QStringLiteral("Fehler: Die Änderungen konnten nicht gespeichert werden: ")
                            + transaction.Error());

@@ -48,7 +48,12 @@ TEST(UpdateRecalculation, WithoutSourceRepricesEveryRowAndReportsTheCount)
                                            QStringLiteral("0041=0.5"), QStringLiteral("0033=0.25")}));
     EXPECT_TRUE(result.out.contains(QStringLiteral("[Neuberechnung]\nPreisneuberechnung\n\n2 of 4 records updated.")))
         << result.out.toStdString();
-    EXPECT_TRUE(result.out.endsWith(QStringLiteral("Fertig!\n"))) << result.out.toStdString();
+    // The last line names the backup of the state before the run.
+    const QString backupLine = QStringLiteral("Fertig!\nSicherung des vorigen Stands: ") + tariff.FilePath("backups/");
+    EXPECT_TRUE(result.out.contains(backupLine)) << result.out.toStdString();
+    const QString backup = result.out.section(u' ', -1).trimmed();
+    EXPECT_EQ(test::TempTariff::RowsOf(backup, QStringLiteral("SELECT Price_EUR FROM Numbers ORDER BY rowid")),
+              (QStringList{"0.23", "0.09", "0.5", "0.25"}));
     EXPECT_TRUE(result.err.isEmpty()) << result.err.toStdString();
 }
 

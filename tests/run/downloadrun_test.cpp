@@ -66,12 +66,12 @@ TEST_F(DownloadRun, DownloadedListIsImportedLikeTheSameLocalFile)
     ASSERT_EQ(RunUpdate(local, localProgress, localMessages), RunOutcome::Committed);
 
     server_.Respond(200, kList);
-    QString failure = QStringLiteral("unverändert");
-    ASSERT_EQ(RunUpdate(Request(PriceListSource::Download, QStringLiteral("  K1 ")), progress_, messages_, &failure),
+    RunReport report{.downloadFailure = QStringLiteral("unverändert"), .backupPath = {}};
+    ASSERT_EQ(RunUpdate(Request(PriceListSource::Download, QStringLiteral("  K1 ")), progress_, messages_, &report),
               RunOutcome::Committed)
         << messages_.Texts().join(u'\n').toStdString();
 
-    EXPECT_TRUE(failure.isEmpty());
+    EXPECT_TRUE(report.downloadFailure.isEmpty());
     EXPECT_EQ(server_.RequestLines(),
               QStringList{QStringLiteral("GET /kvtedx/getpricelist.php?custid=K1&head=0 HTTP/1.1")});
     EXPECT_NE(tariff_.Snapshot(), before);
@@ -103,10 +103,10 @@ TEST_P(FailedDownload, RollsBackSilentlyAndTellsWhy)
     RunRequest request = Request(PriceListSource::Download);
     request.downloadLimits.timeout = 300ms;
 
-    QString failure;
-    EXPECT_EQ(RunUpdate(request, progress_, messages_, &failure), RunOutcome::Failed);
+    RunReport report;
+    EXPECT_EQ(RunUpdate(request, progress_, messages_, &report), RunOutcome::Failed);
     EXPECT_TRUE(messages_.messages.isEmpty()) << messages_.Texts().join(u'\n').toStdString();
-    EXPECT_TRUE(failure.contains(QString::fromUtf8(c.reason))) << failure.toStdString();
+    EXPECT_TRUE(report.downloadFailure.contains(QString::fromUtf8(c.reason))) << report.downloadFailure.toStdString();
     EXPECT_EQ(tariff_.Snapshot(), before);
 }
 
@@ -126,9 +126,9 @@ TEST_F(DownloadRun, UnreachableServerRollsBack)
 {
     const ScopedEnvironment refused("PREISLISTE_SERVER", QStringLiteral("http://127.0.0.1:%1").arg(UnusedPort()));
     const QString before = tariff_.Snapshot();
-    QString failure;
-    EXPECT_EQ(RunUpdate(Request(PriceListSource::Download), progress_, messages_, &failure), RunOutcome::Failed);
-    EXPECT_TRUE(failure.contains(QStringLiteral("nicht erreichbar"))) << failure.toStdString();
+    RunReport report;
+    EXPECT_EQ(RunUpdate(Request(PriceListSource::Download), progress_, messages_, &report), RunOutcome::Failed);
+    EXPECT_TRUE(report.downloadFailure.contains(QStringLiteral("nicht erreichbar"))) << report.downloadFailure.toStdString();
     EXPECT_TRUE(messages_.messages.isEmpty());
     EXPECT_EQ(tariff_.Snapshot(), before);
 
