@@ -10,6 +10,9 @@ packages=(
   libsqlite3-dev sqlite3 libgtest-dev
   xvfb xauth
 )
+# Callers may ask for more (the fuzz build needs clang and its runtime).
+read -r -a extra <<< "${EXTRA_PACKAGES:-}"
+packages+=("${extra[@]}")
 
 missing=()
 for package in "${packages[@]}"; do
@@ -22,6 +25,8 @@ if ((${#missing[@]})); then
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+[ "${1:-}" = "--deps-only" ] && exit 0
 
 build_dir=${BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -G Ninja ${CMAKE_ARGS:-} >/dev/null

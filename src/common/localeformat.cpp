@@ -101,11 +101,28 @@ QString FormatPercent(double fraction, const QLocale &locale, int decimals)
     return locale.toString(fraction * 100.0, 'f', decimals) + u'%';
 }
 
+// The amount's digits in `locale`, exactly: grouped whole part, the
+// locale's decimal separator, `decimals` digits (rounded half away from 0).
+QString LocaleDigits(Currency magnitude, const QLocale &locale, int decimals)
+{
+    const QString plain = magnitude.ToString(decimals);
+    const qsizetype point = plain.indexOf(u'.');
+    QString digits = locale.toString(plain.left(point < 0 ? plain.size() : point).toLongLong());
+    if (point >= 0)
+        digits += locale.decimalPoint() + plain.mid(point + 1);
+    return digits;
+}
+
 QString FormatCurrency(Currency amount, const QLocale &locale, int decimals)
 {
-    QString text = locale.toCurrencyString(amount.ToString(decimals).toDouble(), kEuro, decimals);
+    // The locale's currency pattern, shown for zero, with the exact digits
+    // put in: a detour through double would lose cents of large amounts.
+    const QString zero = locale.toString(0.0, 'f', decimals);
+    QString text = locale.toCurrencyString(0.0, kEuro, decimals);
+    const bool negative = amount < Currency() && amount.ToString(decimals).startsWith(u'-');
+    text.replace(zero, LocaleDigits(negative ? -amount : amount, locale, decimals));
     text.replace(QChar(0x00A0), u' ');
-    return text;
+    return negative ? locale.negativeSign() + text : text;
 }
 
 QString FormatRoundUp(Currency amount, const QLocale &locale)

@@ -49,6 +49,10 @@ std::optional<QString> PriceListReader::ReadFileLine()
         length = rest.size();
     QByteArrayView raw = rest.first(length);
     position_ += complete ? length + 1 : length;
+    // The usual CR LF line end costs no copy; a CR inside the line is
+    // dropped all the same.
+    while (raw.endsWith('\r'))
+        raw.chop(1);
     QByteArray withoutCr;
     if (raw.contains('\r')) {
         withoutCr = raw.toByteArray();
@@ -86,12 +90,22 @@ PriceListFields ParseCsvLine(const QString &line)
     PriceListFields values;
     if (line.isEmpty())
         return values;
-    const QList<QStringView> texts = QStringView(line).split(u';');
-    if (texts.size() >= 3) {
+    // Split at ";"; fields after the fifth are never read.
+    std::array<QStringView, 5> texts;
+    qsizetype count = 0;
+    QStringView rest(line);
+    while (count < qsizetype(texts.size())) {
+        const qsizetype end = rest.indexOf(u';');
+        texts[count++] = end < 0 ? rest : rest.first(end);
+        if (end < 0)
+            break;
+        rest = rest.sliced(end + 1);
+    }
+    if (count >= 3) {
         for (int i = 0; i < 3; ++i)
             values[i] = CleanField(texts[i]);
     }
-    if (texts.size() >= 5) {
+    if (count >= 5) {
         QString alternative = CleanField(texts[4]);
         if (IsNumericText(alternative))
             values[2] = std::move(alternative);

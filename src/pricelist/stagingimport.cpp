@@ -7,7 +7,8 @@
 #include "pricelist/pricelistfile.h"
 
 #include <QSqlQuery>
-#include <QVariant>
+
+#include <sqlite3.h>
 
 namespace preisliste {
 
@@ -17,22 +18,77 @@ namespace {
 // value is left unset, as the original engine left it.
 constexpr qsizetype kMaxTextLength = 255;
 
-QVariant TextValue(const std::optional<QString> &text)
+// A text value as the staging table keeps it: empty or overlong is unset.
+std::optional<QByteArray> TextValue(const std::optional<QString> &text)
 {
     if (!text || text->isEmpty() || text->size() > kMaxTextLength)
-        return QVariant(QMetaType::fromType<QString>());
-    return *text;
+        return std::nullopt;
+    return text->toUtf8();
 }
 
-QVariant PriceValue(const std::optional<QString> &text)
+std::optional<double> PriceValue(const std::optional<QString> &text)
 {
     const double number = text ? ReadLeadingNumber(*text) : 0.0;
     // A number beyond the currency range is not a price; the row keeps no
     // purchase price rather than a wrong one.
     if (const auto price = Currency::TryFromDouble(number))
         return price->ToDouble();
-    return QVariant(QMetaType::fromType<double>());
+    return std::nullopt;
 }
+
+// The one prepared insert of the import, run on the engine's handle of the
+// run's connection, so inside the run's transaction. Going past Qt SQL here
+// is for speed: its binding builds a placeholder name for every value and
+// converts every text twice, which cost more than the inserts themselves.
+class StagingInsert {
+public:
+    explicit StagingInsert(QSqlDatabase &database) : handle_(SqliteHandle(database))
+    {
+        if (handle_)
+            sqlite3_prepare_v2(handle_, "INSERT INTO Import2 (Vorwahl, Ziel, PreisEk) VALUES (?, ?, ?)", -1,
+                               &statement_, nullptr);
+    }
+    ~StagingInsert() { sqlite3_finalize(statement_); }
+    StagingInsert(const StagingInsert &) = delete;
+    StagingInsert &operator=(const StagingInsert &) = delete;
+
+    bool IsPrepared() const { return statement_ != nullptr; }
+
+    bool Insert(const PriceListFields &fields)
+    {
+        const std::optional<QByteArray> prefix = TextValue(fields[0]);
+        const std::optional<QByteArray> destination = TextValue(fields[1]);
+        const std::optional<double> price = PriceValue(fields[2]);
+        BindText(1, prefix);
+        BindText(2, destination);
+        if (price)
+            sqlite3_bind_double(statement_, 3, *price);
+        else
+            sqlite3_bind_null(statement_, 3);
+        const int result = sqlite3_step(statement_);
+        sqlite3_reset(statement_);
+        return result == SQLITE_DONE;
+    }
+
+    QString Error() const
+    {
+        return handle_ ? QString::fromUtf8(sqlite3_errmsg(handle_))
+                       : QStringLiteral("Die Verbindung ist keine SQLite-Verbindung.");
+    }
+
+private:
+    // The bytes stay alive until the step that reads them.
+    void BindText(int index, const std::optional<QByteArray> &text)
+    {
+        if (text)
+            sqlite3_bind_text(statement_, index, text->constData(), int(text->size()), SQLITE_STATIC);
+        else
+            sqlite3_bind_null(statement_, index);
+    }
+
+    sqlite3 *handle_;
+    sqlite3_stmt *statement_ = nullptr;
+};
 
 bool IsPriceListHeader(const QString &line)
 {
@@ -95,9 +151,9 @@ bool ImportPriceListFile(const QString &path, RunContext &context)
 
     if (!CreateStagingTable(context))
         return false;
-    QSqlQuery insert(context.database);
-    if (!insert.prepare(QStringLiteral("INSERT INTO Import2 (Vorwahl, Ziel, PreisEk) VALUES (?, ?, ?)"))) {
-        context.messages.ShowError(QStringLiteral("Fehler: ") + DescribeError(insert.lastError()));
+    StagingInsert insert(context.database);
+    if (!insert.IsPrepared()) {
+        context.messages.ShowError(QStringLiteral("Fehler: ") + insert.Error());
         return false;
     }
     while (const std::optional<QString> line = reader.ReadFileLine()) {
@@ -105,13 +161,9 @@ bool ImportPriceListFile(const QString &path, RunContext &context)
             return false;
         if (line->isEmpty())
             continue; // an empty line between data lines carries nothing
-        const PriceListFields fields = ParseCsvLine(*line);
-        insert.bindValue(0, TextValue(fields[0]));
-        insert.bindValue(1, TextValue(fields[1]));
-        insert.bindValue(2, PriceValue(fields[2]));
-        if (!insert.exec()) {
+        if (!insert.Insert(ParseCsvLine(*line))) {
             context.messages.ShowError(QStringLiteral("Fehler: Die Preisliste konnte nicht übernommen werden: ")
-                                       + DescribeError(insert.lastError()));
+                                       + insert.Error());
             return false;
         }
     }

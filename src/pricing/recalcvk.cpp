@@ -1,8 +1,11 @@
 #include "pricing/recalcvk.h"
 
+#include "common/localeformat.h"
 #include "common/telvorosettings.h"
 
 #include <QLocale>
+
+#include <cmath>
 
 namespace preisliste {
 
@@ -10,45 +13,81 @@ namespace {
 
 const QString kOptions = QStringLiteral("Options");
 
-// Settings may be written with a decimal comma or a decimal point.
+// Settings may be written with a decimal comma or a decimal point. "nan" and
+// "inf", which the number reader would take, are no usable numbers.
 std::optional<double> ToDouble(QString text)
 {
     text = text.trimmed().replace(u',', u'.');
     bool ok = false;
     const double value = QLocale::c().toDouble(text, &ok);
-    return ok ? std::optional<double>(value) : std::nullopt;
+    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+}
+
+// "0.1", "0,1" and what the user's currency format writes ("0,10 €").
+std::optional<Currency> ToCurrency(const QString &text)
+{
+    if (const auto plain = Currency::Parse(text))
+        return plain;
+    return ParseCurrency(text, UserLocale());
+}
+
+// "RatingDefaultMargin" is the default markup in percent. A value the window
+// would refuse (below 0 or from 1000 on) is not taken either: at -100 the
+// margin would not even exist.
+double ReadMarkupPercent(const TelvoroSettings &settings, QStringList &warnings)
+{
+    const QString text = settings.ReadSetting(QStringLiteral("RatingDefaultMargin"), kOptions, QStringLiteral("60"));
+    const std::optional<double> percent = ToDouble(text);
+    if (percent && *percent >= 0.0 && *percent < 1000.0)
+        return *percent;
+    warnings << QStringLiteral("Die Einstellung „RatingDefaultMargin“ (%1) ist %2; es gilt ein Aufschlag von 60 %.")
+                    .arg(text, percent ? QStringLiteral("kein Aufschlag zwischen 0 und 1000 %")
+                                               : QStringLiteral("keine Zahl"));
+    return 60.0;
+}
+
+Currency ReadMinimumRate(const TelvoroSettings &settings, QStringList &warnings)
+{
+    const Currency fallback = Currency::FromUnits(1000);
+    const QString text = settings.ReadSetting(QStringLiteral("MinimumRatePerMinute"), kOptions,
+                                              UserLocale().toString(0.1));
+    const std::optional<Currency> rate = ToCurrency(text);
+    if (rate && *rate >= Currency())
+        return *rate;
+    warnings << QStringLiteral("Die Einstellung „MinimumRatePerMinute“ (%1) ist %2; es gilt ein minimaler "
+                               "Minutenpreis von 0,10 €.")
+                    .arg(text, rate ? QStringLiteral("negativ") : QStringLiteral("kein Betrag"));
+    return fallback;
+}
+
+// "MwSt" in percent; the window takes 0 to 500 %.
+double ReadVatPercent(const TelvoroSettings &settings, QStringList &warnings)
+{
+    const QString text = settings.ReadSetting(QStringLiteral("MwSt"), kOptions, QString());
+    const std::optional<double> percent = ToDouble(text);
+    if (percent && *percent >= 0.0 && *percent <= 500.0)
+        return *percent;
+    if (text.trimmed().isEmpty())
+        warnings << QStringLiteral("Die Einstellung „MwSt“ fehlt; es gilt eine Mehrwertsteuer von 19 %.");
+    else
+        warnings << QStringLiteral("Die Einstellung „MwSt“ (%1) ist %2; es gilt eine Mehrwertsteuer von 19 %.")
+                        .arg(text, percent ? QStringLiteral("kein Satz zwischen 0 und 500 %")
+                                                   : QStringLiteral("keine Zahl"));
+    return 19.0;
 }
 
 } // namespace
 
 CRecalcVk::CRecalcVk(const TelvoroSettings &settings)
 {
-    const QString defaultMarkup = settings.ReadSetting(QStringLiteral("RatingDefaultMargin"), kOptions,
-                                                       QStringLiteral("60"));
-    const std::optional<double> markupPercent = ToDouble(defaultMarkup);
-    if (!markupPercent)
-        warnings_ << QStringLiteral("Die Einstellung „RatingDefaultMargin“ (%1) ist keine Zahl; "
-                                    "es gilt ein Aufschlag von 60 %.").arg(defaultMarkup);
+    const double markupPercent = ReadMarkupPercent(settings, warnings_);
+    const Currency minimumRate = ReadMinimumRate(settings, warnings_);
+    const double vatPercent = ReadVatPercent(settings, warnings_);
 
-    const QString minimumRate = settings.ReadSetting(QStringLiteral("MinimumRatePerMinute"), kOptions,
-                                                     QStringLiteral("0.1"));
-    std::optional<Currency> minimumRateValue = Currency::Parse(minimumRate);
-    if (!minimumRateValue)
-        warnings_ << QStringLiteral("Die Einstellung „MinimumRatePerMinute“ (%1) ist kein Betrag; "
-                                    "es gilt ein minimaler Minutenpreis von 0,10 €.").arg(minimumRate);
-
-    const QString vatText = settings.ReadSetting(QStringLiteral("MwSt"), kOptions, QString());
-    const std::optional<double> vatPercent = ToDouble(vatText);
-    if (!vatPercent)
-        warnings_ << (vatText.trimmed().isEmpty()
-                          ? QStringLiteral("Die Einstellung „MwSt“ fehlt; es gilt eine Mehrwertsteuer von 19 %.")
-                          : QStringLiteral("Die Einstellung „MwSt“ (%1) ist keine Zahl; es gilt eine "
-                                           "Mehrwertsteuer von 19 %.").arg(vatText));
-
-    SetMarkup(markupPercent.value_or(60.0) / 100.0);
+    SetMarkup(markupPercent / 100.0);
     ProfitValue = Currency::FromUnits(500);
     MinProfitValue = ProfitValue;
-    MinSellRateValue = minimumRateValue.value_or(Currency::FromUnits(1000));
+    MinSellRateValue = minimumRate;
     UseMarkup = true;
     UseMargin = UseProfit = UseMinProfit = UseMinSellRate = false;
     SetRoundUpValue(Currency::FromUnits(20));
@@ -61,7 +100,7 @@ CRecalcVk::CRecalcVk(const TelvoroSettings &settings)
     UseOnSellRate = false;
     UseOnSellRateValue = MinSellRateValue;
     UseOnInternationalOnly = UseOnDefaultRatesOnly = false;
-    SetVAT(vatPercent.value_or(19.0) / 100.0);
+    SetVAT(vatPercent / 100.0);
 }
 
 bool CRecalcVk::IsUseOnProfitEnabled() const

@@ -15,9 +15,10 @@ class CRecalcVk {
 public:
     // The documented defaults, with the three settings read from `settings`:
     // "RatingDefaultMargin" (markup in percent), "MinimumRatePerMinute" and
-    // "MwSt" (percent), all in section "Options". A value that does not
-    // convert keeps its default (60, 0.10, 19) and adds a German line to
-    // Warnings().
+    // "MwSt" (percent), all in section "Options", each with a decimal comma
+    // or point. A value that does not convert, or that the window would not
+    // accept (markup 0 to below 1000 %, minimum rate from 0, VAT 0 to 500 %),
+    // keeps its default (60, 0.10, 19) and adds a German line to Warnings().
     explicit CRecalcVk(const TelvoroSettings &settings);
 
     // Public members, in the order the rule has always listed them.

@@ -1,9 +1,12 @@
 #include "run/updaterun.h"
 
 #include "common/runsinks.h"
+#include "db/backup.h"
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
+#include "pricelist/downloadlist.h"
 #include "pricelist/stagingimport.h"
+#include "pricing/recalculation.h"
 
 #include <exception>
 
@@ -11,24 +14,44 @@ namespace preisliste {
 
 namespace {
 
+// Fetches the customer's list into a temporary file, which is kept, and points
+// `file` at it. A failed download or a list without data lines ends the run
+// without a message box; why goes to `failure`.
+bool DownloadPriceList(const RunRequest &request, RunContext &context, QString &file, QString &failure)
+{
+    const QString customerId = request.customerId.trimmed();
+    CDownloadList download(request.downloadLimits);
+    const bool ok = download.DownloadList(customerId, false, &context.progress);
+    if (ok && download.HasData()) {
+        file = download.TempFileName();
+        return true;
+    }
+    failure = ok ? QStringLiteral("Die Preisliste für die Kunden-ID „%1“ enthält keine Preiszeilen.").arg(customerId)
+                 : download.FailureText();
+    return false;
+}
+
 // The stages of a run after the transaction has begun. Returns false when a
 // stage failed or was stopped; that stage has shown its own message.
-bool RunStages(const RunRequest &request, RunContext &context)
+bool RunStages(const RunRequest &request, RunContext &context, QString &downloadFailure)
 {
-    const QString file = request.priceListFile;
+    QString file = request.priceListFile;
+    if (request.source == PriceListSource::Download && !DownloadPriceList(request, context, file, downloadFailure))
+        return false;
     if (request.source != PriceListSource::None) {
         if (!ImportPriceListFile(file, context))
             return false;
     }
-    return true;
+    // Every run re-prices, also one without a price list.
+    return RecalculateSellingPrices(request.rule, context);
 }
 
 // A stage that throws instead of answering false (an amount out of range, a
 // failed allocation) is reported like a failed stage.
-bool RunStagesReportingErrors(const RunRequest &request, RunContext &context)
+bool RunStagesReportingErrors(const RunRequest &request, RunContext &context, QString &downloadFailure)
 {
     try {
-        return RunStages(request, context);
+        return RunStages(request, context, downloadFailure);
     } catch (const std::exception &error) {
         context.messages.ShowError(QStringLiteral("Fehler: ") + QString::fromLocal8Bit(error.what()));
         return false;
@@ -37,8 +60,11 @@ bool RunStagesReportingErrors(const RunRequest &request, RunContext &context)
 
 } // namespace
 
-RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages)
+RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages, RunReport *report)
 {
+    RunReport ignored;
+    RunReport &told = report ? *report : ignored;
+    told = RunReport{};
     const auto connection = OpenTariffDatabase(request.databaseFile, 2, messages, request.busyTimeoutMs);
     if (!connection)
         return RunOutcome::Failed;
@@ -48,10 +74,20 @@ RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageS
         messages.ShowError(QStringLiteral("Fehler: ") + transaction.Error());
         return RunOutcome::Failed;
     }
+    // Taken inside the transaction, whose write lock keeps every other
+    // program from changing the database between the backup and the run.
+    if (request.backupFirst) {
+        const BackupResult backup = BackupTariffDatabase(connection->Path(), request.busyTimeoutMs);
+        if (!backup.ok) {
+            messages.ShowError(backup.error);
+            return RunOutcome::Failed;
+        }
+        told.backupPath = backup.backupPath;
+    }
     RunContext context{connection->Database(), progress, messages};
     // A stop asked for after the last stage's last progress call still
     // counts: nothing is committed once the operator has pressed "Stopp".
-    bool ok = RunStagesReportingErrors(request, context) && !progress.StopRequested();
+    bool ok = RunStagesReportingErrors(request, context, told.downloadFailure) && !progress.StopRequested();
     if (ok && !transaction.Commit()) {
         messages.ShowError(QStringLiteral("Fehler: Die Änderungen konnten nicht gespeichert werden: ")
                            + transaction.Error());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/tariffdatabase.h"
+#include "pricelist/downloadlist.h"
 #include "pricing/recalcvk.h"
 
 #include <QString>
@@ -21,15 +22,27 @@ struct RunRequest {
     QString customerId;
     CRecalcVk rule;
     int busyTimeoutMs = kDefaultBusyTimeoutMs;
+    DownloadLimits downloadLimits{};
+    // Copy the database into its backup folder before anything changes.
+    bool backupFirst = true;
 };
 
 enum class RunOutcome { Committed, Failed, Stopped };
 
-// One update of the tariff database in one transaction: open, begin, import
-// the price list, commit, "Fertig!". Any stage that fails or is stopped rolls
-// everything back, so the database is then exactly as before. Runs on the
-// calling thread, which owns the run's connection; the front end resets its
-// stop request before calling.
-RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages);
+// What a run tells its front end beyond the outcome; the window shows
+// neither, the command line prints both.
+struct RunReport {
+    QString downloadFailure; // why a download failed or brought no list
+    QString backupPath;      // the backup taken before the run changed anything
+};
+
+// One update of the tariff database in one transaction: open, begin, back up,
+// download, import, merge, recalculate, commit, "Fertig!". Any stage that
+// fails or is stopped rolls everything back, so the database is then exactly
+// as before. Runs on the calling thread, which owns the run's connection; the
+// front end resets its stop request before calling. A failed download shows
+// no message; why it failed goes to `report` when given.
+RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages,
+                     RunReport *report = nullptr);
 
 } // namespace preisliste

@@ -76,7 +76,7 @@ TEST(LocaleFormat, GermanDisplay)
 
 TEST(LocaleFormat, DisplayedTextsReadBack)
 {
-    for (std::int64_t units : {0, 1, 500, 1290, 12345678}) {
+    for (std::int64_t units : {0LL, 1LL, 500LL, 1290LL, 12345678LL, -550LL, 661161616622345164LL}) {
         const Currency amount = Currency::FromUnits(units);
         EXPECT_EQ(ParseCurrency(FormatCurrency(amount, kGerman, 4), kGerman), amount);
         EXPECT_EQ(ParseCurrency(FormatRoundUp(amount, kGerman), kGerman), amount);

@@ -122,3 +122,46 @@ TEST(RunUpdate, WithoutSourceNothingIsImported)
 
 } // namespace
 } // namespace preisliste
+
+namespace preisliste {
+namespace {
+
+TEST(RunUpdateBackup, TheStateBeforeTheRunIsBackedUpFirst)
+{
+    TempTariff tariff;
+    tariff.AddNumber(QStringLiteral("0043"), QStringLiteral("Österreich"), 0.5, 0.1);
+    const QStringList before = tariff.Rows(QStringLiteral("SELECT * FROM Numbers"));
+    RunRequest request = Request(tariff, PriceListSource::None, {});
+    request.rule.UseOnAll = true;
+    RecordingMessages messages;
+    ScriptedProgress progress;
+    RunReport report;
+    ASSERT_EQ(RunUpdate(request, progress, messages, &report), RunOutcome::Committed);
+    EXPECT_NE(tariff.Rows(QStringLiteral("SELECT * FROM Numbers")), before);
+    EXPECT_EQ(TempTariff::RowsOf(report.backupPath, QStringLiteral("SELECT * FROM Numbers")), before);
+
+    request.backupFirst = false;
+    RunReport withoutBackup;
+    ASSERT_EQ(RunUpdate(request, progress, messages, &withoutBackup), RunOutcome::Committed);
+    EXPECT_TRUE(withoutBackup.backupPath.isEmpty());
+}
+
+TEST(RunUpdateBackup, AFailedBackupFailsTheRunBeforeAnythingChanges)
+{
+    TempTariff tariff;
+    tariff.AddNumber(QStringLiteral("0043"), QStringLiteral("Österreich"), 0.5, 0.1);
+    tariff.WriteFile(QStringLiteral("backups"), "a file where the backup folder belongs");
+    const QString before = tariff.Snapshot();
+    RunRequest request = Request(tariff, PriceListSource::None, {});
+    request.rule.UseOnAll = true;
+    RecordingMessages messages;
+    ScriptedProgress progress;
+    EXPECT_EQ(RunUpdate(request, progress, messages), RunOutcome::Failed);
+    ASSERT_EQ(messages.Texts().size(), 1);
+    EXPECT_TRUE(messages.Texts().first().startsWith(QStringLiteral("Die Sicherung der Datenbank")));
+    EXPECT_EQ(tariff.Snapshot(), before);
+    EXPECT_EQ(progress.calls, 0);
+}
+
+} // namespace
+} // namespace preisliste

@@ -75,8 +75,13 @@ void TempTariff::Execute(const QString &sql) const
 
 QStringList TempTariff::Rows(const QString &sql) const
 {
+    return RowsOf(path_, sql);
+}
+
+QStringList TempTariff::RowsOf(const QString &databasePath, const QString &sql)
+{
     QStringList rows;
-    sqlite3 *handle = OpenRaw(path_);
+    sqlite3 *handle = OpenRaw(databasePath);
     sqlite3_stmt *statement = nullptr;
     if (sqlite3_prepare_v2(handle, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK) {
         ADD_FAILURE() << sql.toStdString() << ": " << sqlite3_errmsg(handle);

@@ -65,6 +65,7 @@ public:
     void Execute(const QString &sql) const;
     // Each row as one text with the columns joined by "|" (Null as "NULL").
     QStringList Rows(const QString &sql) const;
+    static QStringList RowsOf(const QString &databasePath, const QString &sql);
     // A digest of the whole database content, to prove it unchanged.
     QString Snapshot() const;
     QByteArray FileBytes() const;

@@ -1,0 +1,44 @@
+// Feeds arbitrary bytes through everything that reads a price list: the
+// line reader with its encoding detection, the field splitter and the number
+// readers. Nothing may crash, hang or read out of bounds.
+#include "common/currency.h"
+#include "common/numerictext.h"
+#include "pricelist/pricelistfile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdint>
+
+using namespace preisliste;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    static QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("preise.csv"));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        file.write(reinterpret_cast<const char *>(data), qint64(size));
+    }
+    PriceListReader reader;
+    if (!reader.Open(path))
+        return 0;
+    qint64 lastPosition = -1;
+    while (const auto line = reader.ReadFileLine()) {
+        if (reader.Position() <= lastPosition)
+            __builtin_trap(); // every line must move the reader on
+        lastPosition = reader.Position();
+        const PriceListFields fields = ParseCsvLine(*line);
+        for (const auto &field : fields) {
+            if (!field)
+                continue;
+            const double number = ReadLeadingNumber(*field);
+            (void)Currency::TryFromDouble(number);
+            (void)IsNumericText(*field);
+            (void)Currency::Parse(*field);
+        }
+    }
+    return 0;
+}

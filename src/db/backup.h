@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+namespace preisliste {
+
+// How many backups of one tariff database are kept; older ones are removed.
+inline constexpr int kBackupsKept = 10;
+
+struct BackupResult {
+    bool ok = false;
+    QString backupPath; // the new backup on success
+    QString error;      // German, on failure
+};
+
+struct BackupInfo {
+    QString path;
+    QDateTime created;
+    qint64 sizeBytes = 0;
+    qint64 tariffRows = -1; // rows of Numbers; -1 when the backup cannot be read
+};
+
+// The folder "backups" beside the database.
+QString BackupFolder(const QString &databasePath);
+
+// Copies the database with SQLite's online backup, which gives a consistent
+// copy even while another program has the file open, into a new file in the
+// backup folder named after the database and the time ("Numbers-2026-12-08_
+// 14-03-05.mdb"). Then removes all but the newest kBackupsKept of them.
+BackupResult BackupTariffDatabase(const QString &databasePath, int busyTimeoutMs = 5000);
+
+// The backups of the database, newest first.
+QList<BackupInfo> ListBackups(const QString &databasePath);
+
+// Puts `backupPath` back in place of the database's content, in one write
+// transaction of the database (readers see the old or the restored tariff,
+// never a mix; a crash in between is undone by SQLite's journal). Before that
+// the current state is backed up itself, so a restore can be undone; its
+// path is returned in `backupPath` of the result.
+BackupResult RestoreTariffDatabase(const QString &databasePath, const QString &backupPath,
+                                   int busyTimeoutMs = 5000);
+
+} // namespace preisliste

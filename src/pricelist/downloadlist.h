@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QUrl>
+
+#include <chrono>
+#include <optional>
+
+namespace preisliste {
+
+class ProgressSink;
+
+// Why a download brought no usable price list.
+enum class DownloadFailure {
+    None,
+    InvalidServer, // the server address is not an http or https address
+    NotReachable,  // no connection: refused, host not found, network down
+    Incomplete,    // the connection broke before the answer was complete
+    TimedOut,      // no complete answer within the time-out
+    Stopped,       // the operator asked to stop
+    HttpStatus,    // an answer other than 200
+    TooLarge,      // the answer exceeds the size limit
+    TempFile,      // the temporary file could not be created or written
+    NotAPriceList, // the answer does not begin with the line "#kvtpricelist"
+    BadHeader,     // "Effective" or "List-Sequence" does not convert
+};
+
+// How long a download may take and how large its answer may be.
+struct DownloadLimits {
+    std::chrono::milliseconds timeout{30000};
+    qint64 maxResponseBytes = 200LL * 1024 * 1024;
+};
+
+// The path and query keys of the price-list server.
+inline const QString kPriceListPath = QStringLiteral("/kvtedx/getpricelist.php");
+
+// The price-list server: $PREISLISTE_SERVER (for example
+// "http://127.0.0.1:8080"), else the address the program was built with.
+QUrl PriceListServer();
+
+// "01.03.2011", "01.03.2011 00:00", "01.03.2011 00:00:00" and ISO 8601
+// ("2011-03-01", "2011-03-01T00:00:00", "2011-03-01 00:00:00") as local time.
+// Nothing for any other text.
+std::optional<QDateTime> ParseEffectiveDate(const QString &text);
+
+// Fetches the price list of one customer from the price-list server and keeps
+// the answer in a new temporary file with CR LF line ends, then reads the
+// list's header block. One object serves one download. Works on any thread:
+// it waits in an event loop of its own and needs none from its caller.
+class CDownloadList {
+public:
+    explicit CDownloadList(DownloadLimits limits = {});
+
+    // The value of the header line "Effective"; 30 Dec 1899 00:00 until one
+    // is read.
+    QDateTime EffectiveDate() const { return effectiveDate_; }
+    void SetEffectiveDate(const QDateTime &value) { effectiveDate_ = value; }
+    // The value of the header line "List-Sequence".
+    qint32 Sequence() const { return sequence_; }
+    void SetSequence(qint32 value) { sequence_ = value; }
+    // The value of the header line "List-ID", the list's identifier.
+    QString GUID() const { return guid_; }
+    void SetGUID(const QString &value) { guid_ = value; }
+    // True once an answer has been stored in the temporary file.
+    bool IsValid() const { return isValid_; }
+    void SetIsValid(bool value) { isValid_ = value; }
+    // True when at least one line follows the blank line ending the header.
+    bool HasData() const { return hasData_; }
+    void SetHasData(bool value) { hasData_ = value; }
+    // The file holding the answer. A full download keeps its file for the
+    // caller; a header-only request removes its file and leaves this empty.
+    QString TempFileName() const { return tempFileName_; }
+    void SetTempFileName(const QString &value) { tempFileName_ = value; }
+
+    // Sends one GET request for the customer `kdId`, for the header only when
+    // `checkOnly`. True when the answer was stored and begins with the line
+    // "#kvtpricelist" and its header values convert. A failed request is a
+    // false result, never an exception. `stop`, when given, is asked every
+    // 100 ms whether the operator wants to stop.
+    bool DownloadList(const QString &kdId, bool checkOnly, const ProgressSink *stop = nullptr);
+
+    // Why the last DownloadList returned false, as one German sentence.
+    DownloadFailure Failure() const { return failure_; }
+    const QString &FailureText() const { return failureText_; }
+    // The HTTP status of the last answer; 0 when none arrived.
+    int HttpStatus() const { return httpStatus_; }
+
+    static QDateTime ZeroDate();
+
+private:
+    bool CheckHeader();
+    bool Fail(DownloadFailure failure, const QString &text);
+
+    DownloadLimits limits_;
+    QDateTime effectiveDate_ = ZeroDate();
+    qint32 sequence_ = 0;
+    QString guid_;
+    bool isValid_ = false;
+    bool hasData_ = false;
+    QString tempFileName_;
+
+    QString customerId_;
+    DownloadFailure failure_ = DownloadFailure::None;
+    QString failureText_;
+    int httpStatus_ = 0;
+};
+
+} // namespace preisliste

@@ -1,0 +1,127 @@
+#include "db/backup.h"
+
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sqlite3.h>
+
+namespace preisliste {
+namespace {
+
+using test::TempTariff;
+
+QStringList Content(const QString &path)
+{
+    sqlite3 *handle = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *statement = nullptr;
+    QStringList rows;
+    if (sqlite3_prepare_v2(handle, "SELECT Number, Name, Price_EUR FROM Numbers ORDER BY rowid", -1, &statement,
+                           nullptr) == SQLITE_OK) {
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            rows << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0))) + u'|'
+                        + QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 1)))
+                        + u'|' + QString::number(sqlite3_column_double(statement, 2));
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(handle);
+    return rows;
+}
+
+TEST(Backup, CopiesTheTariffBesideTheDatabase)
+{
+    TempTariff tariff;
+    tariff.AddNumber(QStringLiteral("0043"), QStringLiteral("Österreich"), 0.2, 0.1);
+    const BackupResult result = BackupTariffDatabase(tariff.Path());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_EQ(QFileInfo(result.backupPath).absolutePath(), QFileInfo(tariff.FilePath("backups")).absoluteFilePath());
+    EXPECT_TRUE(QFileInfo(result.backupPath).fileName().startsWith(QStringLiteral("Numbers-")));
+    EXPECT_TRUE(result.backupPath.endsWith(QStringLiteral(".mdb")));
+    EXPECT_EQ(Content(result.backupPath), Content(tariff.Path()));
+}
+
+TEST(Backup, KeepsTheNewestTenAndListsThemNewestFirst)
+{
+    TempTariff tariff;
+    QStringList made;
+    for (int i = 0; i < 12; ++i) {
+        tariff.AddNumber(QString::number(i), QStringLiteral("Ziel"), 0.1, 0.05);
+        const BackupResult result = BackupTariffDatabase(tariff.Path());
+        ASSERT_TRUE(result.ok) << result.error.toStdString();
+        made.prepend(result.backupPath);
+    }
+    const QList<BackupInfo> backups = ListBackups(tariff.Path());
+    ASSERT_EQ(backups.size(), kBackupsKept);
+    for (int i = 0; i < kBackupsKept; ++i) {
+        EXPECT_EQ(backups[i].path, made[i]);
+        EXPECT_EQ(backups[i].tariffRows, 12 - i);
+        EXPECT_GT(backups[i].sizeBytes, 0);
+        EXPECT_TRUE(backups[i].created.isValid());
+    }
+    EXPECT_FALSE(QFile::exists(made[10]));
+    EXPECT_FALSE(QFile::exists(made[11]));
+}
+
+TEST(Backup, OtherDatabasesInTheSameFolderKeepTheirOwnBackups)
+{
+    TempTariff tariff;
+    const QString other = tariff.FilePath(QStringLiteral("Numbers2.mdb"));
+    QFile::copy(tariff.Path(), other);
+    ASSERT_TRUE(BackupTariffDatabase(other).ok);
+    ASSERT_TRUE(BackupTariffDatabase(tariff.Path()).ok);
+    EXPECT_EQ(ListBackups(tariff.Path()).size(), 1);
+    EXPECT_EQ(ListBackups(other).size(), 1);
+}
+
+TEST(Backup, FailureSaysWhyAndCreatesNothing)
+{
+    TempTariff tariff;
+    const BackupResult missing = BackupTariffDatabase(tariff.FilePath(QStringLiteral("fehlt.mdb")));
+    EXPECT_FALSE(missing.ok);
+    EXPECT_TRUE(missing.error.contains(QStringLiteral("fehlt.mdb")));
+    // A file where the backup folder should be: the folder cannot be made.
+    tariff.WriteFile(QStringLiteral("backups"), "kein Ordner");
+    const BackupResult blocked = BackupTariffDatabase(tariff.Path());
+    EXPECT_FALSE(blocked.ok);
+    EXPECT_TRUE(blocked.error.startsWith(QStringLiteral("Die Sicherung der Datenbank")));
+}
+
+TEST(Restore, PutsTheBackupBackAndCanItselfBeUndone)
+{
+    TempTariff tariff;
+    tariff.AddNumber(QStringLiteral("0043"), QStringLiteral("Österreich"), 0.2, 0.1);
+    const QStringList original = Content(tariff.Path());
+    const BackupResult backup = BackupTariffDatabase(tariff.Path());
+    ASSERT_TRUE(backup.ok);
+    tariff.Execute(QStringLiteral("DELETE FROM Numbers; INSERT INTO Numbers (Number, Name, Price_EUR) "
+                                  "VALUES ('1', 'neu', 9)"));
+    const QStringList changed = Content(tariff.Path());
+
+    const BackupResult restored = RestoreTariffDatabase(tariff.Path(), backup.backupPath);
+    ASSERT_TRUE(restored.ok) << restored.error.toStdString();
+    EXPECT_EQ(Content(tariff.Path()), original);
+    EXPECT_EQ(Content(restored.backupPath), changed);
+    EXPECT_EQ(tariff.Rows(QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
+
+    ASSERT_TRUE(RestoreTariffDatabase(tariff.Path(), restored.backupPath).ok);
+    EXPECT_EQ(Content(tariff.Path()), changed);
+}
+
+TEST(Restore, RefusesWhatIsNotATariffAndChangesNothing)
+{
+    TempTariff tariff;
+    tariff.AddNumber(QStringLiteral("0043"), QStringLiteral("Österreich"), 0.2, 0.1);
+    const QString before = tariff.Snapshot();
+    const QString garbage = tariff.WriteFile(QStringLiteral("garbage.mdb"), QByteArray(4096, 'x'));
+    const BackupResult result = RestoreTariffDatabase(tariff.Path(), garbage);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.error.contains(QStringLiteral("unverändert")));
+    EXPECT_EQ(tariff.Snapshot(), before);
+    EXPECT_FALSE(RestoreTariffDatabase(tariff.Path(), tariff.FilePath(QStringLiteral("fehlt.mdb"))).ok);
+    EXPECT_EQ(tariff.Snapshot(), before);
+}
+
+} // namespace
+} // namespace preisliste
