@@ -2,6 +2,7 @@
 
 #include "app/form1.h"
 #include "common/localeformat.h"
+#include "pricelist/downloadstatus.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,14 +35,22 @@ void SaveScreenshotWhenFilled(Form1 &window, const QString &file)
 
 } // namespace
 
+DownloadStatusProvider ServerDownloadStatus(const QLocale &locale)
+{
+    return [locale](const QString &customerId, const ProgressSink &stop) {
+        return DownloadStatusText(RequestDownloadStatus(customerId, &stop), locale);
+    };
+}
+
 int RunWindow()
 {
+    const QLocale locale = UserLocale();
     WindowEnvironment environment{
         .settings = TelvoroSettings::FromFile(TelvoroSettings::LocateFile()),
         .currentDirectory = QDir::currentPath(),
-        .locale = UserLocale(),
+        .locale = locale,
         .dialogs = nullptr,
-        .downloadStatus = {},
+        .downloadStatus = ServerDownloadStatus(locale),
     };
     Form1 window(std::move(environment));
     window.show();

@@ -1,6 +1,10 @@
 #include "windowtest.h"
 
+#include "app/runwindow.h"
+#include "support/httptestserver.h"
+
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTimer>
 
 namespace preisliste::test {
@@ -166,6 +170,92 @@ TEST(WindowRun, DestroyingTheWindowDuringARunStopsAndWaitsForIt)
         ASSERT_TRUE(WaitUntil([&] { return window.Find<QProgressBar>(QStringLiteral("ProgressBar1"))->value() > 0; }));
     }
     EXPECT_EQ(tariff.Snapshot(), before);
+}
+
+const QByteArray kServerList = "#kvtpricelist\nList-ID: {A1}\nList-Sequence: 12\nEffective: 01.03.2011 00:00\n\n"
+                               "0043;\xC3\x96sterreich;0,02\n"
+                               "004930;Deutschland Berlin;0,01\n";
+
+double PriceOf(const TempTariff &tariff, const QString &number)
+{
+    const QStringList rows = tariff.Rows(QStringLiteral("SELECT Price_EUR FROM Numbers WHERE Number = '%1'").arg(number));
+    return rows.size() == 1 ? rows.constFirst().toDouble() : -1;
+}
+
+// Runs with the download from a real HTTP server on 127.0.0.1.
+class WindowDownloadRun : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The purchase price the list brings too: the row is priced alike with or without the merge.
+        tariff_.AddNumber(QStringLiteral("0043"), QStringLiteral("Österreich"), 0.09, 0.02);
+        window_ = std::make_unique<WindowDriver>(SettingsFor(tariff_), ServerDownloadStatus(GermanLocale()));
+    }
+
+    HttpTestServer server_;
+    QTemporaryDir tempDir_;
+    ScopedEnvironment tmpdir_{"TMPDIR", tempDir_.path()};
+    ScopedEnvironment address_{"PREISLISTE_SERVER", server_.Address()};
+    TempTariff tariff_;
+    std::unique_ptr<WindowDriver> window_;
+};
+
+TEST_F(WindowDownloadRun, ShowsTheStatisticsTheCountAndFertigInThisOrder)
+{
+    server_.Respond(200, kServerList);
+    window_->Click(QStringLiteral("cmdStart"));
+    ASSERT_TRUE(WaitForIdle(*window_));
+    EXPECT_EQ(window_->Form().LastRunOutcome(), RunOutcome::Committed);
+    QStringList titles = window_->Dialogs().Titles();
+    if (titles.value(0) == QStringLiteral("Update Info"))
+        titles.removeFirst(); // the merge statistics come first, when the merge is part of the run
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("Neuberechnung"), kProgramTitle}));
+    EXPECT_EQ(window_->Dialogs().Texts().last(), QStringLiteral("Fertig!"));
+    for (const RecordedMessage &message : std::as_const(window_->Dialogs().messages))
+        EXPECT_EQ(message.icon, MessageIcon::Information) << message.text.toStdString();
+    EXPECT_TRUE(server_.RequestLines().last().contains(QStringLiteral("custid=4711&head=0")));
+    // 0,02 net: 0,0238 gross, × 1,6 = 0,0381, plus 0,0079, cut to cents.
+    EXPECT_DOUBLE_EQ(PriceOf(tariff_, QStringLiteral("0043")), 0.04);
+}
+
+TEST_F(WindowDownloadRun, ARunPricesWithTheRuleAsItStoodAtItsStart)
+{
+    server_.Respond(200, kServerList);
+    // While the statistics are on screen the run waits between merge and
+    // recalculation; the operator changes the markup meanwhile.
+    bool changed = false;
+    window_->Dialogs().onMessage = [&] {
+        if (std::exchange(changed, true))
+            return;
+        window_->Enter(QStringLiteral("txtMarkup"), QStringLiteral("100"));
+    };
+    window_->Click(QStringLiteral("cmdStart"));
+    ASSERT_TRUE(WaitForIdle(*window_));
+    ASSERT_EQ(window_->Form().LastRunOutcome(), RunOutcome::Committed);
+    EXPECT_DOUBLE_EQ(window_->Form().PricingRule().markup(), 1.0);
+    EXPECT_DOUBLE_EQ(PriceOf(tariff_, QStringLiteral("0043")), 0.04) << "60 %, not 100 %";
+}
+
+TEST_F(WindowDownloadRun, AFailedDownloadRollsBackWithoutAWord)
+{
+    const QString before = tariff_.Snapshot();
+    server_.Respond(404, "nicht gefunden");
+    window_->Click(QStringLiteral("cmdStart"));
+    ASSERT_TRUE(WaitForIdle(*window_));
+    EXPECT_EQ(window_->Form().LastRunOutcome(), RunOutcome::Failed);
+    EXPECT_TRUE(window_->Dialogs().messages.isEmpty());
+    EXPECT_EQ(window_->Text(QStringLiteral("cmdStart")), QStringLiteral("&Start"));
+    EXPECT_EQ(tariff_.Snapshot(), before);
+}
+
+TEST_F(WindowDownloadRun, TheCustomerIdIsTakenFromTheFieldAtTheStart)
+{
+    server_.Respond(200, kServerList);
+    window_->TypeInto(QStringLiteral("txtKdId"), QStringLiteral(" 0815 "));
+    window_->Click(QStringLiteral("cmdStart"));
+    ASSERT_TRUE(WaitForIdle(*window_));
+    EXPECT_TRUE(server_.RequestLines().last().contains(QStringLiteral("custid=0815&head=0")));
+    EXPECT_EQ(window_->Form().CustomerId(), QStringLiteral("0815"));
 }
 
 } // namespace
