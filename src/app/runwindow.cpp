@@ -6,26 +6,26 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTimer>
+
+#include <memory>
 
 namespace preisliste {
 
 namespace {
 
 // Saves a picture of the window once the status request has been answered
-// (or after a few seconds), then closes it.
+// (or after ten seconds), then closes it.
 void SaveScreenshotWhenFilled(Form1 &window, const QString &file)
 {
     auto *poll = new QTimer(&window);
-    auto *waited = new int(0);
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
     QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, waited, file] {
-        constexpr int kPollMs = 100;
-        constexpr int kLongestWaitMs = 10000;
-        *waited += kPollMs;
-        if (window.PendingStatusRequests() > 0 && *waited < kLongestWaitMs)
+        if (window.PendingStatusRequests() > 0 && waited->elapsed() < 10000)
             return;
         poll->stop();
-        delete waited;
         const bool saved = window.grab().save(file, "PNG");
         qInfo("%s %s", saved ? "Bild gespeichert:" : "Bild konnte nicht gespeichert werden:", qPrintable(file));
         window.close();

@@ -306,3 +306,27 @@ TEST(WindowFields, AProgrammaticClickIsRefusedLikeAMouseClick)
 
 } // namespace
 } // namespace preisliste::test
+
+namespace preisliste::test {
+namespace {
+
+TEST(WindowFields, AShortcutDoesNotActWhileAFieldHoldsAnUnacceptableEntry)
+{
+    WindowDriver window(kSettings);
+    int clicks = 0;
+    QObject::connect(window.Find<QPushButton>(QStringLiteral("cmdRecalc")), &QPushButton::clicked, [&] { ++clicks; });
+    window.TypeInto(QStringLiteral("txtMarkup"), QStringLiteral("x"));
+    window.PressKey(QStringLiteral("txtMarkup"), Qt::Key_B, Qt::AltModifier); // "Neu &Berechnen"
+    WaitUntil([] { return false; }, 300); // time for the button's delayed click, were it to come
+    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(window.Focused(), window.Find(QStringLiteral("txtMarkup")));
+    EXPECT_EQ(window.Dialogs().alerts, 1);
+
+    window.PressKey(QStringLiteral("txtMarkup"), Qt::Key_Escape);
+    window.PressKey(QStringLiteral("txtMarkup"), Qt::Key_B, Qt::AltModifier);
+    EXPECT_TRUE(WaitUntil([&] { return clicks == 1; }));
+    EXPECT_EQ(window.Dialogs().alerts, 1);
+}
+
+} // namespace
+} // namespace preisliste::test
