@@ -7,9 +7,9 @@ cd "$(dirname "$0")/.."
 EXTRA_PACKAGES="clang libclang-rt-14-dev" bash scripts/setup.sh --deps-only
 build_dir=build-fuzz
 CXX=clang++ CC=clang cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPREISLISTE_FUZZ=ON >/dev/null
-cmake --build "$build_dir" --parallel "$(nproc)" --target fuzz_pricelist fuzz_ruleinput
+cmake --build "$build_dir" --parallel "$(nproc)" --target fuzz_header fuzz_pricelist fuzz_ruleinput
 seconds=${FUZZ_SECONDS:-60}
-for target in pricelist ruleinput; do
+for target in header pricelist ruleinput; do
   corpus=$(mktemp -d)
   cp fuzz/corpus/$target/* "$corpus"/
   echo "Fuzzing $target for ${seconds}s"

@@ -144,12 +144,23 @@ BackupResult BackupTariffDatabase(const QString &databasePath, int busyTimeoutMs
         return Failure(failure.arg(databasePath, QStringLiteral("der Ordner %1 kann nicht angelegt werden")
                                                      .arg(BackupFolder(databasePath))));
     QString error;
-    const SqliteHandlePtr source = OpenFile(databasePath, SQLITE_OPEN_READONLY, busyTimeoutMs, error);
     const QString target = NewBackupPath(databasePath);
-    const SqliteHandlePtr destination =
-        source ? OpenFile(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeoutMs, error) : nullptr;
-    if (!destination || !CopyDatabase(source.get(), destination.get(), error)) {
-        QFile::remove(target);
+    // Written under a name no listing picks up, then renamed: a backup cut
+    // short (a crash, a full disk) never passes for a good one.
+    const QString partial = target + QStringLiteral(".partial");
+    bool copied = false;
+    {
+        const SqliteHandlePtr source = OpenFile(databasePath, SQLITE_OPEN_READONLY, busyTimeoutMs, error);
+        const SqliteHandlePtr destination =
+            source ? OpenFile(partial, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeoutMs, error) : nullptr;
+        copied = destination && CopyDatabase(source.get(), destination.get(), error);
+    }
+    if (copied && !QFile::rename(partial, target)) {
+        copied = false;
+        error = QStringLiteral("die Datei %1 kann nicht angelegt werden").arg(target);
+    }
+    if (!copied) {
+        QFile::remove(partial);
         return Failure(failure.arg(databasePath, error));
     }
     RemoveOldBackups(databasePath);

@@ -18,10 +18,40 @@ sqlite3 *SqliteHandle(const QSqlDatabase &database)
     return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
+namespace {
+
+QString WithCause(int sqliteCode, const QString &engineText)
+{
+    const QString text = engineText.isEmpty() ? QStringLiteral("unbekannter Datenbankfehler") : engineText;
+    switch (sqliteCode & 0xFF) {
+    case SQLITE_FULL:
+        return QStringLiteral("Kein Platz mehr auf dem Datenträger (%1)").arg(text);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("Die Datenbank ist von einem anderen Programm gesperrt (%1)").arg(text);
+    case SQLITE_IOERR:
+        return QStringLiteral("Lese- oder Schreibfehler auf dem Datenträger (%1)").arg(text);
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("Die Datenbankdatei ist beschädigt (%1)").arg(text);
+    default:
+        return text;
+    }
+}
+
+} // namespace
+
 QString DescribeError(const QSqlError &error)
 {
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return text.isEmpty() ? QStringLiteral("unbekannter Datenbankfehler") : text;
+    return WithCause(error.nativeErrorCode().toInt(),
+                     error.databaseText().isEmpty() ? error.text() : error.databaseText());
+}
+
+QString DescribeSqliteError(sqlite3 *handle)
+{
+    if (!handle)
+        return WithCause(SQLITE_ERROR, {});
+    return WithCause(sqlite3_extended_errcode(handle), QString::fromUtf8(sqlite3_errmsg(handle)));
 }
 
 SqlTransaction::~SqlTransaction()

@@ -11,8 +11,11 @@ namespace preisliste {
 // The engine's handle behind a Qt SQL connection to SQLite, or null.
 sqlite3 *SqliteHandle(const QSqlDatabase &database);
 
-// The engine's own description of an error, for "Fehler: " messages.
+// The engine's description of an error, for "Fehler: " messages, led by a
+// German sentence where the cause is one the operator can act on (a full
+// disk, a lock held by another program, a failing drive).
 QString DescribeError(const QSqlError &error);
+QString DescribeSqliteError(sqlite3 *handle);
 
 // One transaction on the tariff database. Begin() takes the write lock at
 // once (BEGIN IMMEDIATE), so a run learns at its start, not halfway through,

@@ -42,6 +42,15 @@ bool HasNumbersTable(QSqlDatabase &database)
            && query.next();
 }
 
+// A run's changes stay in the page cache until the commit, so the file is
+// locked against readers (Telvoro among them) only for the commit itself,
+// not from the moment a large update would spill its cache to the file.
+bool KeepChangesInMemory(QSqlDatabase &database)
+{
+    QSqlQuery query(database);
+    return query.exec(QStringLiteral("PRAGMA cache_size = -262144")); // up to 256 MiB, used as needed
+}
+
 } // namespace
 
 QString BuildConnectionString(const QString &path, const QString &password)
@@ -97,7 +106,7 @@ std::unique_ptr<TariffConnection> OpenTariffDatabase(const QString &path, int cu
     // do nothing but fail at its first write.
     ok = ok && handle && sqlite3_busy_timeout(handle, busyTimeoutMs) == SQLITE_OK
          && sqlite3_db_readonly(handle, "main") == 0 && RegisterSqliteExtensions(handle)
-         && HasNumbersTable(database);
+         && HasNumbersTable(database) && KeepChangesInMemory(database);
     if (!ok) {
         messages.ShowError(QStringLiteral("Datenbank ") + path + QStringLiteral(" konnte nicht geöffnet werden!"));
         return nullptr;

@@ -88,8 +88,13 @@ public:
 
     static QDateTime ZeroDate();
 
-private:
+    // Reads the header block of the file in TempFileName(): true when its
+    // first line is "#kvtpricelist" and its values convert; sets the header
+    // properties and HasData(). DownloadList() calls it on every answer; it
+    // is public so a list already on disk can be checked the same way.
     bool CheckHeader();
+
+private:
     bool Fail(DownloadFailure failure, const QString &text);
 
     DownloadLimits limits_;

@@ -72,7 +72,7 @@ public:
 
     QString Error() const
     {
-        return handle_ ? QString::fromUtf8(sqlite3_errmsg(handle_))
+        return handle_ ? DescribeSqliteError(handle_)
                        : QStringLiteral("Die Verbindung ist keine SQLite-Verbindung.");
     }
 

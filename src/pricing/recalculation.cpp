@@ -97,7 +97,7 @@ public:
     }
 
 private:
-    bool FailWithDatabaseError() { return Fail(QString::fromUtf8(sqlite3_errmsg(database_))); }
+    bool FailWithDatabaseError() { return Fail(DescribeSqliteError(database_)); }
 
     bool CountRows()
     {

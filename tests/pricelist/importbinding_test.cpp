@@ -108,7 +108,7 @@ TEST_F(ImportBinding, ARowTheEngineRefusesFailsTheImportWithTheEnginesReason)
     EXPECT_TRUE(messages_.Texts().front().startsWith(
         QStringLiteral("Fehler: Die Preisliste konnte nicht übernommen werden: ")))
         << messages_.Texts().front().toStdString();
-    EXPECT_TRUE(messages_.Texts().front().contains(QStringLiteral("full"))) << messages_.Texts().front().toStdString();
+    EXPECT_TRUE(messages_.Texts().front().contains(QStringLiteral("Kein Platz mehr auf dem Datenträger"))) << messages_.Texts().front().toStdString();
     EXPECT_EQ(messages_.messages.front().icon, MessageIcon::Error);
 }
 

@@ -3,6 +3,8 @@
 #include "db/tariffdatabase.h"
 
 #include <QCryptographicHash>
+
+#include <cmath>
 #include <QFile>
 
 #include <sqlite3.h>
@@ -98,15 +100,16 @@ QStringList TempTariff::RowsOf(const QString &databasePath, const QString &sql)
     return rows;
 }
 
-QString TempTariff::Snapshot() const
+QString TempTariff::SnapshotOf(const QString &databasePath)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (const QString &table : Rows(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"))) {
+    const auto rows = [&](const QString &sql) { return RowsOf(databasePath, sql); };
+    for (const QString &table : rows(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"))) {
         hash.addData(table.toUtf8());
-        for (const QString &row : Rows(QStringLiteral("SELECT * FROM \"%1\"").arg(table)))
+        for (const QString &row : rows(QStringLiteral("SELECT * FROM \"%1\"").arg(table)))
             hash.addData(row.toUtf8() + '\n');
     }
-    for (const QString &schema : Rows(QStringLiteral("SELECT sql FROM sqlite_master ORDER BY name")))
+    for (const QString &schema : rows(QStringLiteral("SELECT sql FROM sqlite_master ORDER BY name")))
         hash.addData(schema.toUtf8());
     return QString::fromLatin1(hash.result().toHex());
 }
@@ -180,6 +183,66 @@ CliResult RunCli(const QStringList &arguments, const QString &workingDirectory, 
     }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace preisliste::test
+
+namespace preisliste::test {
+
+namespace {
+
+QString LargeName(int i)
+{
+    static const char16_t *const countries[] = {u"Österreich", u"Türkei", u"Schweiz", u"Frankreich", u"Polen",
+                                                u"Ägypten", u"Spanien", u"Italien", u"Großbritannien", u"Irland"};
+    static const char16_t *const kinds[] = {u"", u" Mobil", u" Mobil Netz A", u" Festnetz"};
+    return QString::fromUtf16(countries[i % 10]) + QString::fromUtf16(kinds[(i / 10) % 4])
+           + QStringLiteral(" %1").arg(i / 40);
+}
+
+} // namespace
+
+void FillLargeTariff(const QString &path, int rows)
+{
+    sqlite3 *handle = OpenRaw(path);
+    sqlite3_exec(handle, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt *insert = nullptr;
+    sqlite3_prepare_v2(handle,
+                       "INSERT INTO Numbers (Number, Name, Price_EUR, Rate_EK, GraceTime) VALUES (?, ?, ?, ?, 0)", -1,
+                       &insert, nullptr);
+    for (int i = 0; i < rows; ++i) {
+        const QByteArray number = (i % 17 == 0 ? QByteArray("0") : QByteArray("00")) + QByteArray::number(100000 + i);
+        const QByteArray name = LargeName(i).toUtf8();
+        const double rate = 0.01 + (i % 300) / 1000.0;
+        sqlite3_bind_text(insert, 1, number.constData(), int(number.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_double(insert, 3, std::round(rate * 1.19 * 1.6 * 100 + 0.5) / 100);
+        sqlite3_bind_double(insert, 4, rate);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(handle, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(handle);
+}
+
+QByteArray LargePriceList(int lines)
+{
+    QByteArray list = "#kvtpricelist\r\nList-ID: 1\r\nList-Sequence: 1\r\nEffective: 01.03.2011 00:00\r\n\r\n";
+    list.reserve(lines * 40);
+    // Every seventh tariff row is left out; the rest come with a new price,
+    // and a few destinations are new.
+    for (int i = 0, written = 0; written < lines; ++i) {
+        if (i % 7 == 3)
+            continue;
+        const bool national = i % 17 == 0;
+        const QByteArray number = (national ? QByteArray("0049") : QByteArray("00")) + QByteArray::number(100000 + i);
+        const QString name = i % 11 == 5 ? LargeName(i) + QStringLiteral(" Neu") : LargeName(i);
+        list += number + ';' + name.toUtf8() + ';' + QByteArray::number(0.011 + (i % 290) / 1000.0, 'f', 4).replace('.', ',')
+                + "\r\n";
+        ++written;
+    }
+    return list;
 }
 
 } // namespace preisliste::test

@@ -67,7 +67,8 @@ public:
     QStringList Rows(const QString &sql) const;
     static QStringList RowsOf(const QString &databasePath, const QString &sql);
     // A digest of the whole database content, to prove it unchanged.
-    QString Snapshot() const;
+    QString Snapshot() const { return SnapshotOf(path_); }
+    static QString SnapshotOf(const QString &databasePath);
     QByteArray FileBytes() const;
 
     // Adds a row to Numbers: number, name, selling price, purchase price (an
@@ -112,5 +113,16 @@ struct CliResult {
 // input, in `workingDirectory` when given, with extra environment entries.
 CliResult RunCli(const QStringList &arguments, const QString &workingDirectory = {},
                  const QStringList &environment = {});
+
+} // namespace preisliste::test
+
+namespace preisliste::test {
+
+// A large, realistic pair for end-to-end runs: a tariff of `rows` rows in the
+// database at `path` (which must hold an empty tariff) and a price list of
+// `lines` data lines in server form that overlaps it by name and prefix, with
+// changed purchase prices, new destinations and dropped ones.
+void FillLargeTariff(const QString &path, int rows);
+QByteArray LargePriceList(int lines);
 
 } // namespace preisliste::test

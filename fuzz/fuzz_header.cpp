@@ -1,0 +1,28 @@
+// Feeds arbitrary bytes to the header check of a downloaded price list and to
+// the reading of its "Effective" date. Nothing may crash or hang.
+#include "pricelist/downloadlist.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdint>
+
+using namespace preisliste;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    static QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("answer.kvt"));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        file.write(reinterpret_cast<const char *>(data), qint64(size));
+    }
+    CDownloadList download;
+    download.SetTempFileName(path);
+    if (download.CheckHeader() && !download.EffectiveDate().isValid())
+        __builtin_trap(); // an accepted header always leaves a usable date
+    (void)ParseEffectiveDate(QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(std::min<std::size_t>(size, 64))));
+    return 0;
+}
