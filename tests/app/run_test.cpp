@@ -220,6 +220,9 @@ TEST_F(WindowDownloadRun, ShowsTheStatisticsTheCountAndFertigInThisOrder)
     EXPECT_TRUE(server_.RequestLines().last().contains(QStringLiteral("custid=4711&head=0")));
     // 0,02 net: 0,0238 gross, × 1,6 = 0,0381, plus 0,0079, cut to cents.
     EXPECT_DOUBLE_EQ(PriceOf(tariff_, QStringLiteral("0043")), 0.04);
+    // The downloaded file does not replace the operator's own file.
+    EXPECT_EQ(window_->Form().PriceListFile(), QStringLiteral("/work/dir/preise.csv"));
+    EXPECT_EQ(window_->Text(QStringLiteral("txtFileName")), QStringLiteral("/work/dir/preise.csv"));
 }
 
 TEST_F(WindowDownloadRun, ARunPricesWithTheRuleAsItStoodAtItsStart)
