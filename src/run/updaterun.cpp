@@ -3,6 +3,7 @@
 #include "common/runsinks.h"
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
+#include "merge/merge.h"
 #include "pricelist/stagingimport.h"
 
 #include <exception>
@@ -18,6 +19,8 @@ bool RunStages(const RunRequest &request, RunContext &context)
     const QString file = request.priceListFile;
     if (request.source != PriceListSource::None) {
         if (!ImportPriceListFile(file, context))
+            return false;
+        if (!MergePriceList(request.rule, context))
             return false;
     }
     return true;
