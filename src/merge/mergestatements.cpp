@@ -147,15 +147,17 @@ QString MatchByName()
 
 // Prefix match: the old row's selling price and name. A prefix that the old
 // tariff holds twice takes the row with the higher selling price (a price
-// beats none); on equal prices the row stored first wins.
+// beats none); on equal prices the row stored first wins. The winner is
+// looked up per staged row through the copy's prefix index, so each staged
+// row is joined to one old row and counted once.
 QString MatchByPrefix()
 {
     return QStringLiteral(
         "UPDATE Import2 SET VkPreis = Best.Price_EUR, OldName = Best.Name, ImportState = 2 "
-        "FROM (SELECT Number, Name, Price_EUR, "
-        "ROW_NUMBER() OVER (PARTITION BY Number ORDER BY Price_EUR DESC, rowid) AS Rang "
-        "FROM NumbersPrevious) AS Best "
-        "WHERE Best.Rang = 1 AND Import2.ImportState IS NULL AND Import2.Vorwahl = Best.Number");
+        "FROM NumbersPrevious AS Best "
+        "WHERE Import2.ImportState IS NULL AND Best.Number = Import2.Vorwahl "
+        "AND Best.rowid = (SELECT Other.rowid FROM NumbersPrevious AS Other WHERE Other.Number = Best.Number "
+        "ORDER BY Other.Price_EUR DESC, Other.rowid LIMIT 1)");
 }
 
 // A matched row whose old price was empty gets the computed price, marked by
