@@ -1,5 +1,6 @@
-// Times a full update run (open, import, merge, commit) of a generated price
-// list against a generated tariff, in the shape real lists have: countries
+// Times a full update run, RunUpdate with every stage it has (open, import,
+// merge, recalculation, commit), of a generated price list against a
+// generated tariff, in the shape real lists have: countries
 // with a handful of destinations and sub-destinations, many prefixes per
 // destination, German national numbers in 0049 form and a few numbers with
 // the 0111 marker. The old tariff is the same list one version earlier: some
@@ -10,9 +11,9 @@
 // Without arguments: 100,000 lines against 100,000 rows, then 1,000,000
 // against 1,000,000, three runs each; the best run counts.
 #include "common/runsinks.h"
+#include "common/telvorosettings.h"
 #include "db/tariffdatabase.h"
 #include "pricing/recalcvk.h"
-#include "common/telvorosettings.h"
 #include "run/updaterun.h"
 
 #include <QCoreApplication>
@@ -24,8 +25,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <cstdio>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -59,17 +60,20 @@ std::vector<Entry> GenerateList(int lines, std::mt19937 &random)
     for (int i = 0; i < 20 && int(entries.size()) < lines; ++i)
         entries.push_back({"0111" + std::to_string(11800 + i), "Sonderrufnummer " + std::to_string(i), 0});
     int destination = 0;
+    int countryPrice = 0;
     while (int(entries.size()) < lines) {
         const int country = destination / 6;
         const int sub = destination % 6;
         const std::string name = "Land" + std::to_string(country) + kSubdestinations[sub];
-        const int price = basePrice(random);
+        if (sub == 0)
+            countryPrice = basePrice(random);
         const int count = prefixesPerDestination(random);
         for (int j = 0; j < count && int(entries.size()) < lines; ++j) {
-            // Sub-destinations mostly share a purchase price with their parent.
-            const int units = (sub == 2 || sub == 3) && j % 3 != 0 ? price : price + 10 * sub;
-            entries.push_back({"00" + std::to_string(100000 + country) + std::to_string(sub) + std::to_string(j),
-                               name, units});
+            // The networks mostly share the purchase price of "Mobile".
+            const bool network = sub == 2 || sub == 3;
+            const int units = countryPrice + 10 * (network && j % 3 != 0 ? 1 : sub);
+            entries.push_back(
+                {"00" + std::to_string(100000 + country) + std::to_string(sub) + std::to_string(j), name, units});
         }
         ++destination;
     }
@@ -85,8 +89,10 @@ std::string TariffNumber(const std::string &listPrefix)
     return listPrefix;
 }
 
-// The old tariff: the list's rows, 4 % of names renamed, 3 % not yet there,
-// 5 % extra rows the list has dropped, 1 % without a selling price; the old
+// The old tariff: the list one version earlier. Decided per destination:
+// 6 % were renamed since (and 30 % of their prefixes are new), 3 % are new
+// altogether; of the rest 2 % of the prefixes are new. 5 % extra rows are
+// gone from the list, 1 % of the old rows have no selling price, and the old
 // purchase prices differ a little from the new ones.
 void WriteTariff(const QString &path, const std::vector<Entry> &list, int rows, std::mt19937 &random)
 {
@@ -112,13 +118,16 @@ void WriteTariff(const QString &path, const std::vector<Entry> &list, int rows, 
         sqlite3_reset(insert);
     };
     int written = 0;
+    int destinationRoll = 0;
     for (size_t i = 0; i < list.size() && written < rows; ++i) {
+        if (i == 0 || list[i].name != list[i - 1].name)
+            destinationRoll = percent(random);
+        const bool renamed = destinationRoll < 6;
+        const bool newDestination = destinationRoll >= 6 && destinationRoll < 9;
         const int roll = percent(random);
-        if (roll < 3)
+        if (newDestination || roll < (renamed ? 30 : 2))
             continue; // new in the list
-        std::string name = list[i].name;
-        if (roll < 7)
-            name = "Alt " + name; // renamed since
+        const std::string name = renamed ? "Alt " + list[i].name : list[i].name;
         add(TariffNumber(list[i].prefix), name, list[i].purchaseUnits + (roll % 5) * 10, roll != 50);
         ++written;
         if (roll >= 95 && written < rows) { // a row the list has dropped
@@ -155,8 +164,12 @@ public:
     void ShowMessage(MessageIcon, const QString &title, const QString &text) override
     {
         last = title + QStringLiteral(": ") + text;
+        if (title == QLatin1String("Update Info"))
+            statistics = QString(text).replace(QStringLiteral("\r\n\r\n"), QStringLiteral(": "))
+                             .replace(QStringLiteral("\r\n"), QStringLiteral(", "));
     }
     QString last;
+    QString statistics;
 };
 
 // Notes when each step starts: the fixed progress calls of the import and
@@ -222,6 +235,8 @@ double Measure(int lines, int tariffRows, int repeats)
             std::printf("%s%s %.3f", i ? ", " : "", clock.marks[i].first, double(end - clock.marks[i].second) / 1e9);
         }
         std::printf(")\n");
+        if (run == 0)
+            std::printf("  %s\n", qPrintable(messages.statistics));
         best = std::min(best, seconds);
         QFile::remove(database);
     }

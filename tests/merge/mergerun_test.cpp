@@ -255,6 +255,17 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Überlauf bei einem Währungsbetrag"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+TEST_F(MergeFixture, RuleWithoutAFiniteFactorIsRefused)
+{
+    tariff.AddNumber("0033", "France", 0.2, 0.1);
+    Stage({{"0033", "France", "0.1"}});
+    rule.SetMarkup(-1.0); // the margin becomes infinite
+    const QString before = tariff.Snapshot();
+    EXPECT_FALSE(Merge());
+    EXPECT_EQ(messages.Texts(), QStringList({"Fehler: Mehrwertsteuer oder Marge der Preisregel ist keine Zahl."}));
+    EXPECT_EQ(tariff.Snapshot(), before);
+}
+
 // The command line prints the statistics on stdout and leaves a tariff it
 // could not update untouched.
 class CommandLineUpdate : public MergeRun {
