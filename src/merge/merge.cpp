@@ -118,7 +118,9 @@ using PriceGroup = std::function<bool(Group &)>;
 // The first row and every row for which `startsGroup` holds begin a new group,
 // which `priceGroup` prices with one look-up; each row of a priced group that
 // does not carry the group's price yet gets it, with `state` and the group's
-// old name. Each pass groups its rows afresh, starting with its first row.
+// old name. Each pass groups its rows afresh, starting with its first row: a
+// name and price remembered from the vote would otherwise let the first group
+// of the parent search (same name, purchase price 0) skip its look-up.
 bool WalkUnpricedRows(MergeContext &merge, int state, const StartsGroup &startsGroup, const PriceGroup &priceGroup)
 {
     const std::optional<qint64> total = QueryNumber(merge, mergesql::CountUnpricedRows());
