@@ -4,6 +4,7 @@
 #include "db/backup.h"
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
+#include "merge/merge.h"
 #include "pricelist/downloadlist.h"
 #include "pricelist/stagingimport.h"
 #include "pricing/recalculation.h"
@@ -40,6 +41,8 @@ bool RunStages(const RunRequest &request, RunContext &context, QString &download
         return false;
     if (request.source != PriceListSource::None) {
         if (!ImportPriceListFile(file, context))
+            return false;
+        if (!MergePriceList(request.rule, context))
             return false;
     }
     // Every run re-prices, also one without a price list.

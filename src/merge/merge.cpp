@@ -1,0 +1,368 @@
+#include "merge/merge.h"
+
+#include "db/runcontext.h"
+#include "db/sqlhelpers.h"
+#include "db/sqliteextensions.h"
+#include "merge/mergestatements.h"
+#include "merge/sqlitestatement.h"
+#include "pricing/recalcvk.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <exception>
+#include <functional>
+
+namespace preisliste {
+
+namespace {
+
+// ImportState codes of Import2.
+constexpr int kStateVote = 3;
+constexpr int kStateParent = 4;
+
+sqlite3 *Handle(const MergeContext &merge)
+{
+    return SqliteHandle(merge.run.database);
+}
+
+void ShowFailure(const MergeContext &merge, const QString &description)
+{
+    merge.run.messages.ShowError(QStringLiteral("Fehler: ") + description);
+}
+
+// SetProgress; true when the operator asked to stop. The merge then ends at
+// once, without a message.
+bool Stopped(MergeContext &merge, int overall, int action)
+{
+    return merge.run.progress.SetProgress(overall, action);
+}
+
+bool StopChecked(const MergeContext &merge)
+{
+    return merge.run.progress.StopRequested();
+}
+
+// Runs one statement that returns no rows. False after the "Fehler: "
+// message. `rowsAffected` receives the rows the engine reports as changed.
+bool Execute(MergeContext &merge, const QString &sql, int *rowsAffected = nullptr)
+{
+    SqliteStatement statement;
+    if (!statement.Prepare(Handle(merge), sql) || !statement.Run()) {
+        ShowFailure(merge, statement.Error());
+        return false;
+    }
+    if (rowsAffected)
+        *rowsAffected = sqlite3_changes(Handle(merge));
+    return true;
+}
+
+bool ExecuteAll(MergeContext &merge, const QStringList &statements)
+{
+    for (const QString &sql : statements) {
+        if (!Execute(merge, sql))
+            return false;
+    }
+    return true;
+}
+
+// The single number a query returns; empty after the "Fehler: " message.
+std::optional<qint64> QueryNumber(MergeContext &merge, const QString &sql)
+{
+    SqliteStatement statement;
+    if (statement.Prepare(Handle(merge), sql) && statement.Next())
+        return statement.Int64(0);
+    ShowFailure(merge, statement.Failed() ? statement.Error() : QStringLiteral("keine Antwort auf ") + sql);
+    return std::nullopt;
+}
+
+// --- The two passes over the unpriced rows ------------------------------------
+
+// One row of the walk; the name stays valid until the walk moves on.
+struct UnpricedRow {
+    qint64 rowId = 0;
+    QByteArrayView name;
+    Currency purchase;
+    std::optional<double> selling;
+};
+
+// The group of rows that shares one look-up: one destination name in the
+// vote, one name and purchase price in the parent search. A group without a
+// price (none found, or a Null price found) assigns nothing.
+struct Group {
+    QByteArray name;
+    Currency purchase;
+    std::optional<double> price;
+    QByteArray oldName;
+};
+
+bool SameName(QByteArrayView a, QByteArrayView b)
+{
+    return CompareCaseInsensitive(a.data(), int(a.size()), b.data(), int(b.size())) == 0;
+}
+
+UnpricedRow ReadUnpricedRow(const SqliteStatement &rows)
+{
+    return {rows.Int64(0), rows.Utf8(1), Currency::FromDouble(rows.Double(2)), rows.Price(3)};
+}
+
+int RowPercent(int counter, qint64 total)
+{
+    return total > 0 ? int(std::nearbyint(double(counter) * 100.0 / double(total))) : 100;
+}
+
+using StartsGroup = std::function<bool(const UnpricedRow &, const Group &)>;
+using PriceGroup = std::function<bool(Group &)>;
+
+// Walks the rows still without a state, sorted by name and purchase price.
+// The first row and every row for which `startsGroup` holds begin a new group,
+// which `priceGroup` prices with one look-up; each row of a priced group that
+// does not carry the group's price yet gets it, with `state` and the group's
+// old name. Each pass groups its rows afresh, starting with its first row: a
+// name and price remembered from the vote would otherwise let the first group
+// of the parent search (same name, purchase price 0) skip its look-up.
+bool WalkUnpricedRows(MergeContext &merge, int state, const StartsGroup &startsGroup, const PriceGroup &priceGroup)
+{
+    const std::optional<qint64> total = QueryNumber(merge, mergesql::CountUnpricedRows());
+    if (!total)
+        return false;
+    SqliteStatement rows;
+    SqliteStatement assign;
+    if (!rows.Prepare(Handle(merge), mergesql::SelectUnpricedRows())
+        || !assign.Prepare(Handle(merge), mergesql::AssignGroupPrice())) {
+        ShowFailure(merge, rows.Failed() ? rows.Error() : assign.Error());
+        return false;
+    }
+    Group group;
+    bool inGroup = false;
+    int counter = 0;
+    while (rows.Next()) {
+        const UnpricedRow row = ReadUnpricedRow(rows);
+        if (!inGroup || startsGroup(row, group)) {
+            inGroup = true;
+            group = Group{row.name.toByteArray(), row.purchase, std::nullopt, {}};
+            if (!priceGroup(group))
+                return false;
+        }
+        const bool hasGroupPrice = group.price && *group.price >= 0;
+        if (hasGroupPrice && row.selling != group.price) {
+            assign.BindDouble(1, *group.price);
+            assign.BindInt(2, state);
+            assign.BindText(3, group.oldName);
+            assign.BindInt64(4, row.rowId);
+            if (!assign.Run()) {
+                ShowFailure(merge, assign.Error());
+                return false;
+            }
+        }
+        ++counter;
+        if (Stopped(merge, RowPercent(counter, *total), -1))
+            return false;
+    }
+    if (rows.Failed()) {
+        ShowFailure(merge, rows.Error());
+        return false;
+    }
+    return true;
+}
+
+// The vote: the most frequent price among the destination's priced rows.
+bool VoteForGroupPrice(MergeContext &merge, SqliteStatement &vote, Group &group)
+{
+    vote.BindText(1, group.name);
+    if (vote.Next()) {
+        ++merge.NewPrefixCount;
+        group.oldName = vote.Utf8(2).toByteArray();
+        if (vote.Int64(1) >= 1)
+            group.price = vote.Double(0);
+    }
+    vote.Reset();
+    if (vote.Failed()) {
+        ShowFailure(merge, vote.Error());
+        return false;
+    }
+    return true;
+}
+
+// The parent search: drops trailing words one at a time, longest parent
+// first, and stops at the first parent name that has a staged row with
+// exactly the group's purchase price, whatever that row's price or state.
+bool FindParentPrice(MergeContext &merge, SqliteStatement &lookup, Group &group)
+{
+    const QString name = QString::fromUtf8(group.name);
+    // A parent needs at least one character before the blank.
+    for (qsizetype blank = name.lastIndexOf(u' '); blank > 0; blank = name.lastIndexOf(u' ', blank - 1)) {
+        lookup.BindString(1, name.left(blank));
+        lookup.BindDouble(2, group.purchase.ToDouble());
+        const bool found = lookup.Next();
+        if (found) {
+            ++merge.NewSubdestinationCount;
+            group.oldName = lookup.Utf8(0).toByteArray();
+            group.price = lookup.Price(1);
+        }
+        lookup.Reset();
+        if (lookup.Failed()) {
+            ShowFailure(merge, lookup.Error());
+            return false;
+        }
+        if (found)
+            return true;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<MergeContext> CreateMergeContext(const CRecalcVk &rule, RunContext &context)
+{
+    const double margin = rule.margin();
+    const bool useMinSellRate = rule.UseMinSellRate;
+    const Currency minSellRate = rule.MinSellRateValue;
+    const double vat = rule.VAT();
+    MergeContext merge{context, useMinSellRate ? minSellRate : Currency(), (vat + 1.0) * (margin / 100.0 + 1.0)};
+    if (!std::isfinite(merge.NewPriceFactor)) {
+        context.messages.ShowError(QStringLiteral("Fehler: Mehrwertsteuer oder Marge der Preisregel ist keine Zahl."));
+        return std::nullopt;
+    }
+    return merge;
+}
+
+void RunTolerantStartSteps(MergeContext &merge)
+{
+    for (const QString &sql : mergesql::TolerantStartStatements()) {
+        SqliteStatement statement;
+        if (statement.Prepare(Handle(merge), sql))
+            statement.Run(); // an error here is expected and harmless
+    }
+}
+
+bool PrepareMergeTables(MergeContext &merge)
+{
+    using namespace mergesql;
+    if (Stopped(merge, 5, 5) || !Execute(merge, MakeLowPricesNegative(merge.MinRate))
+        || Stopped(merge, 7, -1) || !Execute(merge, FillInMissingPrices(merge.NewPriceFactor))
+        || Stopped(merge, 1, -1) || !Execute(merge, RaiseComputedInternationalPrices(merge.MinRate))
+        || Stopped(merge, 13, -1) || !Execute(merge, MakeNegativePricesPositive())
+        || Stopped(merge, 15, -1) || !Execute(merge, CopyNumbersToPrevious())
+        || Stopped(merge, 17, -1) || !Execute(merge, DeleteNationalFormFromPrevious())
+        || Stopped(merge, 19, -1) || !Execute(merge, PreviousPrefixesToListForm())
+        || Stopped(merge, 22, -1)
+        || Stopped(merge, 25, -1) || !Execute(merge, CleanUpStagedRows()))
+        return false;
+
+    // A list without one usable row would replace the whole tariff by the
+    // kept national rows.
+    const std::optional<qint64> hasRows = QueryNumber(merge, HasStagedRows());
+    if (!hasRows)
+        return false;
+    if (*hasRows == 0) {
+        merge.run.messages.ShowError(kNoValidEntriesMessage);
+        return false;
+    }
+    return !Stopped(merge, 30, -1) && ExecuteAll(merge, BuildTmpMaxPreisAndIndexes());
+}
+
+bool CarryOverSellingPrices(MergeContext &merge)
+{
+    using namespace mergesql;
+    return !Stopped(merge, 32, -1)
+           && !Stopped(merge, 35, -1) && Execute(merge, MatchByName(), &merge.SameNameCount)
+           && !Stopped(merge, 32, -1) && Execute(merge, MatchByPrefix(), &merge.SamePrefixCount)
+           && !Stopped(merge, 40, 30) && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor))
+           && !StopChecked(merge) && Execute(merge, RaiseFilledInPrices(merge.MinRate))
+           && !StopChecked(merge) && Execute(merge, UnmarkFilledInRows());
+}
+
+bool PriceByDestinationVote(MergeContext &merge)
+{
+    if (Stopped(merge, 45, -1))
+        return false;
+    SqliteStatement vote;
+    if (!vote.Prepare(Handle(merge), mergesql::VoteForPrice())) {
+        ShowFailure(merge, vote.Error());
+        return false;
+    }
+    const bool walked = WalkUnpricedRows(
+        merge, kStateVote,
+        [](const UnpricedRow &row, const Group &group) { return !SameName(row.name, group.name); },
+        [&](Group &group) { return VoteForGroupPrice(merge, vote, group); });
+    return walked && !Stopped(merge, 100, 70);
+}
+
+bool PriceByParentName(MergeContext &merge)
+{
+    SqliteStatement lookup;
+    if (!lookup.Prepare(Handle(merge), mergesql::FindParentRow())) {
+        ShowFailure(merge, lookup.Error());
+        return false;
+    }
+    const bool walked = WalkUnpricedRows(
+        merge, kStateParent,
+        [](const UnpricedRow &row, const Group &group) {
+            return !SameName(row.name, group.name) || row.purchase != group.purchase;
+        },
+        [&](Group &group) { return FindParentPrice(merge, lookup, group); });
+    return walked && !Stopped(merge, 100, 80);
+}
+
+bool PriceNewDestinations(MergeContext &merge)
+{
+    using namespace mergesql;
+    return Execute(merge, PriceRemainingRows(merge.NewPriceFactor), &merge.NewDestinationCount)
+           && !StopChecked(merge) && Execute(merge, RaiseNewDestinationPrices(merge.MinRate))
+           && !StopChecked(merge) && Execute(merge, MarkNewDestinations());
+}
+
+bool WriteBackTariff(MergeContext &merge)
+{
+    using namespace mergesql;
+    return !Stopped(merge, 82, 100) && Execute(merge, KeepMissingNationalRows())
+           && !Stopped(merge, 84, 100) && Execute(merge, StagedPrefixesToTariffForm())
+           && !Stopped(merge, 86, 100)
+           && !Stopped(merge, 88, 100)
+           && !Stopped(merge, 90, 100)
+           && !Stopped(merge, 92, 100) && Execute(merge, EmptyNumbers())
+           && !Stopped(merge, 94, 100) && Execute(merge, FillNumbersFromStaging())
+           && !Stopped(merge, 98, 100) && Execute(merge, DropNumbersPrevious())
+           && !Stopped(merge, 99, 100) && ExecuteAll(merge, DropStagingAndTmpMaxPreis())
+           && !Stopped(merge, 100, 100);
+}
+
+QString UpdateStatisticsText(const MergeContext &merge)
+{
+    return QStringList{
+        QStringLiteral("Updatestatistik"),
+        QString(),
+        QStringLiteral("Identischer Name: %1").arg(merge.SameNameCount),
+        QStringLiteral("Identischer Prefix: %1").arg(merge.SamePrefixCount),
+        QStringLiteral("Neuer Prefix: %1").arg(merge.NewPrefixCount),
+        QStringLiteral("Neue Subdestination: %1").arg(merge.NewSubdestinationCount),
+        QStringLiteral("Ganz neue Destinationen: %1").arg(merge.NewDestinationCount),
+    }.join(QStringLiteral("\r\n"));
+}
+
+void ShowUpdateStatistics(const MergeContext &merge)
+{
+    merge.run.messages.ShowMessage(MessageIcon::Information, kUpdateInfoTitle, UpdateStatisticsText(merge));
+}
+
+bool MergePriceList(const CRecalcVk &rule, RunContext &context)
+{
+    try {
+        std::optional<MergeContext> merge = CreateMergeContext(rule, context);
+        if (!merge)
+            return false;
+        RunTolerantStartSteps(*merge);
+        if (!PrepareMergeTables(*merge) || !CarryOverSellingPrices(*merge) || !PriceByDestinationVote(*merge)
+            || !PriceByParentName(*merge) || !PriceNewDestinations(*merge) || !WriteBackTariff(*merge))
+            return false;
+        ShowUpdateStatistics(*merge);
+        return true;
+    } catch (const std::exception &error) {
+        // A value outside the currency range, a failed allocation.
+        context.messages.ShowError(QStringLiteral("Fehler: ") + QString::fromUtf8(error.what()));
+        return false;
+    }
+}
+
+} // namespace preisliste

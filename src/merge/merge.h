@@ -1,0 +1,59 @@
+#pragma once
+
+#include "common/currency.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace preisliste {
+
+class CRecalcVk;
+struct RunContext;
+
+// Merges the price list staged in Import2 into the tariff table Numbers, on
+// the run's connection and inside its transaction: the operator's selling
+// prices carry over wherever a destination name or prefix is recognised, the
+// rest is priced, Numbers is replaced by the staged rows, and the "Update
+// Info" statistics are shown. Returns false after a stop (no message) or a
+// failure (one message); the caller then rolls back.
+bool MergePriceList(const CRecalcVk &rule, RunContext &context);
+
+// The values of one merge, passed to every phase.
+struct MergeContext {
+    RunContext &run;
+    Currency MinRate;            // the rule's minimum selling price when it uses one, else 0
+    double NewPriceFactor = 1.0; // purchase price -> computed selling price
+    int SameNameCount = 0;
+    int SamePrefixCount = 0;
+    int NewPrefixCount = 0;
+    int NewSubdestinationCount = 0;
+    int NewDestinationCount = 0;
+};
+
+// Reads margin, UseMinSellRate, MinSellRateValue and VAT of the rule, in this
+// order. The factor is (VAT + 1) x (margin / 100 + 1): the margin, already a
+// fraction, is divided by 100 once more, so VAT 19 % and margin 37.5 % give
+// 1.1944625. The recalculation after the merge applies the operator's full
+// rule to the rows it selects. Empty, after a message, when the factor is no
+// finite number.
+std::optional<MergeContext> CreateMergeContext(const CRecalcVk &rule, RunContext &context);
+
+// The phases in the order MergePriceList runs them. Each returns false after
+// a stop or a failure; the tolerant start steps never fail.
+void RunTolerantStartSteps(MergeContext &merge);
+bool PrepareMergeTables(MergeContext &merge);
+bool CarryOverSellingPrices(MergeContext &merge);
+bool PriceByDestinationVote(MergeContext &merge);
+bool PriceByParentName(MergeContext &merge);
+bool PriceNewDestinations(MergeContext &merge);
+bool WriteBackTariff(MergeContext &merge);
+void ShowUpdateStatistics(const MergeContext &merge);
+
+inline const QString kUpdateInfoTitle = QStringLiteral("Update Info");
+inline const QString kNoValidEntriesMessage = QStringLiteral("Die Preisliste enthält keine gültigen Einträge.");
+
+// The text of the statistics message, lines separated by CR LF.
+QString UpdateStatisticsText(const MergeContext &merge);
+
+} // namespace preisliste

@@ -1,0 +1,301 @@
+#include "merge/mergestatements.h"
+
+#include "db/sqliteextensions.h"
+#include "merge/sqlnumber.h"
+
+// Conventions of these statements:
+// - Destination names are compared without regard to letter case for every
+//   letter, umlauts included, through the collation UNICODE_CI. The columns of
+//   Numbers and Import2 declare no collation (a tariff created by another
+//   program never does), so each comparison, grouping and ordering of names
+//   names the collation itself.
+// - Dial prefixes are digits and compare as they are.
+// - Where the old tariff offers several candidates for one staged row, a
+//   fixed rule picks the winner, so that the same input always gives the same
+//   tariff; each rule is written next to its statement.
+
+namespace preisliste::mergesql {
+
+namespace {
+
+const QString kNameCollation = QString::fromLatin1(kCaseInsensitiveCollation);
+
+// The computed selling price: purchase price with VAT and margin, taken up to
+// whole cents by the added 0.0049.
+QString ComputedPrice(const QString &purchaseColumn, double newPriceFactor)
+{
+    return QStringLiteral("ROUND(%1*%2+0.0049, 2)").arg(purchaseColumn, SqlNumber(newPriceFactor));
+}
+
+} // namespace
+
+// --- Start of the merge --------------------------------------------------------
+
+QStringList TolerantStartStatements()
+{
+    return {
+        // Leftovers of an earlier run that ended without a roll-back.
+        QStringLiteral("DROP TABLE NumbersPrevious"),
+        QStringLiteral("DROP TABLE tmpMaxPreis"),
+        // Fails harmlessly when the column is there already.
+        QStringLiteral("ALTER TABLE Numbers ADD COLUMN IsEdited BIT NOT NULL DEFAULT 0"),
+        QStringLiteral("UPDATE Numbers SET IsEdited=0 WHERE IsEdited IS NULL"),
+    };
+}
+
+// --- PrepareMergeTables ----------------------------------------------------------
+// The first four statements fill in missing selling prices of Numbers without
+// disturbing existing low prices: prices below the minimum are hidden as
+// negative numbers, a computed price below the minimum is raised only for
+// international prefixes, then every negative price is made positive again.
+
+QString MakeLowPricesNegative(Currency minRate)
+{
+    return QStringLiteral("UPDATE Numbers SET Price_EUR=-Price_EUR WHERE Price_EUR<") + SqlNumber(minRate);
+}
+
+QString FillInMissingPrices(double newPriceFactor)
+{
+    return QStringLiteral("UPDATE Numbers SET Price_EUR=") + ComputedPrice(QStringLiteral("Rate_EK"), newPriceFactor)
+           + QStringLiteral(" WHERE Price_EUR IS NULL AND Rate_EK IS NOT NULL");
+}
+
+QString RaiseComputedInternationalPrices(Currency minRate)
+{
+    return QStringLiteral("UPDATE Numbers SET Price_EUR=%1 WHERE Price_EUR<%1 AND Price_EUR>0 AND Number LIKE '00%'")
+        .arg(SqlNumber(minRate));
+}
+
+QString MakeNegativePricesPositive()
+{
+    return QStringLiteral("UPDATE Numbers SET Price_EUR=-Price_EUR WHERE Price_EUR<0");
+}
+
+QString CopyNumbersToPrevious()
+{
+    return QStringLiteral("CREATE TABLE NumbersPrevious AS SELECT * FROM Numbers");
+}
+
+// Rows already stored in the list's national form have no place in the copy.
+QString DeleteNationalFormFromPrevious()
+{
+    return QStringLiteral("DELETE FROM NumbersPrevious WHERE Number LIKE '0049%'");
+}
+
+// Brings the copy's prefixes into the price list's form, each prefix by one
+// rule only: a number without a leading 0 gets the marker "0111", a national
+// number (one leading 0) becomes "0049" followed by the number without its 0.
+// One statement does both, because run one after the other the second rule
+// would convert the output of the first again (112 -> 0111112 -> 0049111112).
+QString PreviousPrefixesToListForm()
+{
+    return QStringLiteral(
+        "UPDATE NumbersPrevious SET Number = CASE "
+        "WHEN Number NOT LIKE '0%' THEN '0111' || Number "
+        "ELSE '0049' || substr(Number, 2) END "
+        "WHERE Number NOT LIKE '00%'");
+}
+
+// Rows whose prefix is not a number and rows with a purchase price of 3 or
+// more per minute are no destinations.
+QString CleanUpStagedRows()
+{
+    return QStringLiteral("DELETE FROM Import2 WHERE NOT IsNumeric(Vorwahl) OR PreisEk>=3");
+}
+
+QString HasStagedRows()
+{
+    return QStringLiteral("SELECT EXISTS (SELECT 1 FROM Import2)");
+}
+
+// tmpMaxPreis: per destination name and edit flag the highest selling price
+// of Numbers after the fill-in. The name declares the collation, so that its
+// grouping, its index and the join on it ignore letter case. Of several
+// spellings of one name the binary smallest is kept.
+// The indexes serve the look-ups of the later phases: names and purchase
+// prices of Import2 for the vote and the parent search, the prefixes of the
+// copy for the prefix match and the kept national rows.
+QStringList BuildTmpMaxPreisAndIndexes()
+{
+    return {
+        QStringLiteral("CREATE TABLE tmpMaxPreis (Name TEXT COLLATE %1, Price_EUR NUMERIC, IsEdited INTEGER, "
+                       "Eins INTEGER)").arg(kNameCollation),
+        QStringLiteral("INSERT INTO tmpMaxPreis (Name, Price_EUR, IsEdited, Eins) "
+                       "SELECT MIN(Name COLLATE BINARY), MAX(Price_EUR), IsEdited, 1 FROM Numbers "
+                       "GROUP BY Name COLLATE %1, IsEdited").arg(kNameCollation),
+        QStringLiteral("CREATE INDEX tmpMaxPreis_Name ON tmpMaxPreis (Name)"),
+        QStringLiteral("CREATE INDEX NumbersPrevious_Number ON NumbersPrevious (Number)"),
+        QStringLiteral("CREATE INDEX Import2_ZielPreisEk ON Import2 (Ziel COLLATE %1, PreisEk)").arg(kNameCollation),
+    };
+}
+
+// --- CarryOverSellingPrices --------------------------------------------------------
+
+// Name match: the highest old selling price of the name. A name with rows of
+// both edit flags has two rows in tmpMaxPreis; the higher of the two maxima
+// wins, so the row takes the highest price of the name whatever its flag, and
+// it is counted once.
+QString MatchByName()
+{
+    return QStringLiteral(
+               "UPDATE Import2 SET VkPreis = Best.BestPrice, OldName = Best.BestName, ImportState = 1 "
+               "FROM (SELECT MIN(Name COLLATE BINARY) AS BestName, MAX(Price_EUR) AS BestPrice "
+               "FROM tmpMaxPreis GROUP BY tmpMaxPreis.Name) AS Best "
+               "WHERE Import2.ImportState IS NULL AND Import2.Ziel = Best.BestName COLLATE %1")
+        .arg(kNameCollation);
+}
+
+// Prefix match: the old row's selling price and name. A prefix that the old
+// tariff holds twice takes the row with the higher selling price (a price
+// beats none); on equal prices the row stored first wins. The winner is
+// looked up per staged row through the copy's prefix index, so each staged
+// row is joined to one old row and counted once.
+QString MatchByPrefix()
+{
+    return QStringLiteral(
+        "UPDATE Import2 SET VkPreis = Best.Price_EUR, OldName = Best.Name, ImportState = 2 "
+        "FROM NumbersPrevious AS Best "
+        "WHERE Import2.ImportState IS NULL AND Best.Number = Import2.Vorwahl "
+        "AND Best.rowid = (SELECT Other.rowid FROM NumbersPrevious AS Other WHERE Other.Number = Best.Number "
+        "ORDER BY Other.Price_EUR DESC, Other.rowid LIMIT 1)");
+}
+
+// A matched row whose old price was empty gets the computed price, marked by
+// its state raised by 10 while the minimum is applied to it (on any prefix).
+QString FillInMatchedPrices(double newPriceFactor)
+{
+    return QStringLiteral("UPDATE Import2 SET VkPreis=") + ComputedPrice(QStringLiteral("PreisEk"), newPriceFactor)
+           + QStringLiteral(", ImportState=ImportState+10 WHERE VkPreis IS NULL AND ImportState IS NOT NULL");
+}
+
+QString RaiseFilledInPrices(Currency minRate)
+{
+    return QStringLiteral("UPDATE Import2 SET VkPreis=%1 WHERE VkPreis<%1 AND ImportState>10").arg(SqlNumber(minRate));
+}
+
+QString UnmarkFilledInRows()
+{
+    return QStringLiteral("UPDATE Import2 SET ImportState=ImportState-10 WHERE ImportState>10");
+}
+
+// --- PriceByDestinationVote and PriceByParentName ------------------------------------
+// Both passes walk the unpriced rows sorted by name and purchase price. A row
+// without a destination name cannot belong to a destination: it takes part
+// in neither pass and is priced as a new destination.
+
+namespace {
+const QString kUnpricedRows = QStringLiteral(
+    "ImportState IS NULL AND PreisEk IS NOT NULL AND Ziel IS NOT NULL AND Ziel <> ''");
+}
+
+QString CountUnpricedRows()
+{
+    return QStringLiteral("SELECT COUNT(*) FROM Import2 WHERE ") + kUnpricedRows;
+}
+
+// NOT INDEXED: the rows are read in one sweep and sorted before the first one
+// is returned, so the updates of the pass never disturb the walk. The order
+// within a name does not matter to the vote; one order serves both passes.
+QString SelectUnpricedRows()
+{
+    return QStringLiteral("SELECT rowid, Ziel, PreisEk, VkPreis FROM Import2 NOT INDEXED WHERE %1 "
+                          "ORDER BY Ziel COLLATE %2, PreisEk, rowid")
+        .arg(kUnpricedRows, kNameCollation);
+}
+
+// The most frequent selling price among the destination's priced rows. On a
+// tie the higher price wins.
+QString VoteForPrice()
+{
+    return QStringLiteral(
+               "SELECT VkPreis, COUNT(VkPreis) AS AnzahlvonVkPreis, MIN(Ziel COLLATE BINARY) AS NameFound "
+               "FROM Import2 WHERE Ziel = ?1 COLLATE %1 AND VkPreis IS NOT NULL "
+               "GROUP BY VkPreis ORDER BY COUNT(VkPreis) DESC, VkPreis DESC LIMIT 1")
+        .arg(kNameCollation);
+}
+
+// A staged row of the parent name with exactly the purchase price, whatever
+// its state. Of several such rows the one with the highest selling price wins
+// (a price beats none); on equal prices the row staged first.
+QString FindParentRow()
+{
+    return QStringLiteral("SELECT Ziel, VkPreis FROM Import2 WHERE Ziel = ?1 COLLATE %1 AND PreisEk = ?2 "
+                          "ORDER BY VkPreis DESC, rowid LIMIT 1")
+        .arg(kNameCollation);
+}
+
+QString AssignGroupPrice()
+{
+    return QStringLiteral("UPDATE Import2 SET VkPreis = ?1, ImportState = ?2, OldName = ?3 WHERE rowid = ?4");
+}
+
+// --- PriceNewDestinations ----------------------------------------------------------
+// Every row still without a price gets the computed price, at least the
+// minimum, on any prefix; state 19 marks the rows of this step.
+
+QString PriceRemainingRows(double newPriceFactor)
+{
+    return QStringLiteral("UPDATE Import2 SET VkPreis=") + ComputedPrice(QStringLiteral("PreisEk"), newPriceFactor)
+           + QStringLiteral(", ImportState=19 WHERE VkPreis IS NULL AND ImportState IS NULL");
+}
+
+QString RaiseNewDestinationPrices(Currency minRate)
+{
+    return QStringLiteral("UPDATE Import2 SET VkPreis=%1 WHERE VkPreis<%1 AND ImportState=19").arg(SqlNumber(minRate));
+}
+
+QString MarkNewDestinations()
+{
+    return QStringLiteral("UPDATE Import2 SET ImportState=5 WHERE ImportState=19");
+}
+
+// --- WriteBackTariff -------------------------------------------------------------
+
+// National rows of the old tariff that the list lacks stay, with their old
+// names and prices (state 6). International rows and rows without a leading
+// 0 that the list lacks are not kept.
+QString KeepMissingNationalRows()
+{
+    return QStringLiteral(
+        "INSERT INTO Import2 (Vorwahl, Ziel, VkPreis, ImportState, PreisEk) "
+        "SELECT Number, Name, Price_EUR, 6, Rate_EK FROM NumbersPrevious WHERE Number LIKE '0049%' "
+        "AND Number NOT IN (SELECT Vorwahl FROM Import2 WHERE Vorwahl LIKE '0049%')");
+}
+
+// Back to the tariff's form, each prefix by one rule only: "0049" followed by
+// the rest becomes "0" followed by the rest, the marker "0111" is removed.
+// Run one after the other, the second rule would strip "0111" from a
+// national number that the first rule has just written (0049111 -> 0111 -> "").
+QString StagedPrefixesToTariffForm()
+{
+    return QStringLiteral(
+        "UPDATE Import2 SET Vorwahl = CASE "
+        "WHEN Vorwahl LIKE '0049%' THEN '0' || substr(Vorwahl, 5) "
+        "ELSE substr(Vorwahl, 5) END "
+        "WHERE Vorwahl LIKE '0049%' OR Vorwahl LIKE '0111%'");
+}
+
+QString EmptyNumbers()
+{
+    return QStringLiteral("DELETE FROM Numbers");
+}
+
+// Grace times, profiles and edit flags of the old tariff are not carried
+// over; IsEdited takes the column's default.
+QString FillNumbersFromStaging()
+{
+    return QStringLiteral("INSERT INTO Numbers (Number, Name, Price_EUR, Rate_EK, GraceTime, Profile) "
+                          "SELECT Vorwahl, Ziel, VkPreis, PreisEk, 0, NULL FROM Import2 ORDER BY rowid");
+}
+
+QString DropNumbersPrevious()
+{
+    return QStringLiteral("DROP TABLE NumbersPrevious");
+}
+
+QStringList DropStagingAndTmpMaxPreis()
+{
+    return {QStringLiteral("DROP TABLE Import2"), QStringLiteral("DROP TABLE tmpMaxPreis")};
+}
+
+} // namespace preisliste::mergesql

@@ -1,0 +1,131 @@
+#include "merge/sqlitestatement.h"
+
+#include <sqlite3.h>
+
+namespace preisliste {
+
+SqliteStatement::~SqliteStatement()
+{
+    sqlite3_finalize(statement_);
+}
+
+bool SqliteStatement::Prepare(sqlite3 *handle, const QString &sql)
+{
+    sqlite3_finalize(statement_);
+    statement_ = nullptr;
+    handle_ = handle;
+    error_.clear();
+    if (!handle_) {
+        error_ = QStringLiteral("keine Verbindung zur Tarifdatenbank");
+        return false;
+    }
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(handle_, text.constData(), int(text.size()), &statement_, nullptr) != SQLITE_OK) {
+        NoteError();
+        return false;
+    }
+    return true;
+}
+
+void SqliteStatement::BindText(int index, QByteArrayView utf8)
+{
+    // An empty view may have no data pointer; SQLite would bind Null then.
+    sqlite3_bind_text(statement_, index, utf8.data() ? utf8.data() : "", int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void SqliteStatement::BindDouble(int index, double value)
+{
+    sqlite3_bind_double(statement_, index, value);
+}
+
+void SqliteStatement::BindInt(int index, int value)
+{
+    sqlite3_bind_int(statement_, index, value);
+}
+
+void SqliteStatement::BindInt64(int index, qint64 value)
+{
+    sqlite3_bind_int64(statement_, index, value);
+}
+
+void SqliteStatement::BindNull(int index)
+{
+    sqlite3_bind_null(statement_, index);
+}
+
+void SqliteStatement::BindPrice(int index, std::optional<double> price)
+{
+    if (price)
+        BindDouble(index, *price);
+    else
+        BindNull(index);
+}
+
+bool SqliteStatement::Next()
+{
+    if (!statement_)
+        return false;
+    const int rc = sqlite3_step(statement_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        NoteError();
+    return false;
+}
+
+bool SqliteStatement::Run()
+{
+    while (Next()) {
+    }
+    Reset();
+    return !Failed();
+}
+
+void SqliteStatement::Reset()
+{
+    if (statement_)
+        sqlite3_reset(statement_);
+}
+
+bool SqliteStatement::IsNull(int column) const
+{
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
+double SqliteStatement::Double(int column) const
+{
+    return sqlite3_column_double(statement_, column);
+}
+
+qint64 SqliteStatement::Int64(int column) const
+{
+    return sqlite3_column_int64(statement_, column);
+}
+
+QByteArrayView SqliteStatement::Utf8(int column) const
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement_, column));
+    return QByteArrayView(text, text ? sqlite3_column_bytes(statement_, column) : 0);
+}
+
+QString SqliteStatement::Text(int column) const
+{
+    const QByteArrayView text = Utf8(column);
+    return QString::fromUtf8(text.data(), text.size());
+}
+
+std::optional<double> SqliteStatement::Price(int column) const
+{
+    if (IsNull(column))
+        return std::nullopt;
+    return Double(column);
+}
+
+void SqliteStatement::NoteError()
+{
+    error_ = QString::fromUtf8(sqlite3_errmsg(handle_));
+    if (error_.isEmpty())
+        error_ = QStringLiteral("unbekannter Datenbankfehler");
+}
+
+} // namespace preisliste

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace preisliste {
+
+// One prepared statement on the engine's handle of the run's connection. The
+// merge steps through its queries and updates directly: the passes read and
+// write one row at a time, and the names come out as the UTF-8 bytes that the
+// collation compares.
+class SqliteStatement {
+public:
+    SqliteStatement() = default;
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement &) = delete;
+    SqliteStatement &operator=(const SqliteStatement &) = delete;
+
+    bool Prepare(sqlite3 *handle, const QString &sql);
+
+    // Parameters count from 1.
+    void BindText(int index, QByteArrayView utf8);
+    void BindString(int index, const QString &text) { BindText(index, QByteArrayView(text.toUtf8())); }
+    void BindDouble(int index, double value);
+    void BindInt(int index, int value);
+    void BindInt64(int index, qint64 value);
+    void BindNull(int index);
+    void BindPrice(int index, std::optional<double> price);
+
+    // Steps once. True with a row; false at the end or on an error (Failed()).
+    bool Next();
+    // Runs a statement that returns no rows to its end and readies it for the
+    // next run. False on an error.
+    bool Run();
+    // Readies the statement for the next run; bindings stay.
+    void Reset();
+
+    bool IsNull(int column) const;
+    double Double(int column) const;
+    qint64 Int64(int column) const;
+    // Valid until the next step.
+    QByteArrayView Utf8(int column) const;
+    QString Text(int column) const;
+    std::optional<double> Price(int column) const; // empty when Null
+
+    bool Failed() const { return !error_.isEmpty(); }
+    const QString &Error() const { return error_; }
+
+private:
+    void NoteError();
+
+    sqlite3 *handle_ = nullptr;
+    sqlite3_stmt *statement_ = nullptr;
+    QString error_;
+};
+
+} // namespace preisliste

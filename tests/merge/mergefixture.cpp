@@ -1,0 +1,132 @@
+#include "mergefixture.h"
+
+#include "db/runcontext.h"
+#include "db/sqlhelpers.h"
+#include "merge/merge.h"
+#include "pricelist/stagingimport.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace preisliste::test {
+
+namespace {
+
+QString Literal(const QString &text)
+{
+    if (text.isNull())
+        return QStringLiteral("NULL");
+    QString quoted = text;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + quoted + u'\'';
+}
+
+} // namespace
+
+void MergeFixture::Stage(const std::vector<StagedRow> &rows) const
+{
+    tariff.Execute(QStringLiteral("DROP TABLE IF EXISTS Import2"));
+    tariff.Execute(kCreateImport2Statement);
+    for (const StagedRow &row : rows) {
+        tariff.Execute(QStringLiteral("INSERT INTO Import2 (Vorwahl, Ziel, PreisEk) VALUES (%1, %2, %3)")
+                           .arg(Literal(row.prefix), Literal(row.name),
+                                row.purchase.isNull() ? QStringLiteral("NULL") : row.purchase));
+    }
+}
+
+void MergeFixture::UseMinRate(double euros)
+{
+    rule.UseMinSellRate = true;
+    rule.MinSellRateValue = Currency::FromDouble(euros);
+}
+
+bool MergeFixture::Merge()
+{
+    const auto connection = OpenTariffDatabase(tariff.Path(), 2, messages);
+    if (!connection) {
+        ADD_FAILURE() << "cannot open the tariff";
+        return false;
+    }
+    SqlTransaction transaction(connection->Database());
+    EXPECT_TRUE(transaction.Begin());
+    RunContext context{connection->Database(), progress, messages};
+    const bool merged = MergePriceList(rule, context);
+    if (merged)
+        EXPECT_TRUE(transaction.Commit());
+    else
+        transaction.Rollback();
+    return merged;
+}
+
+QStringList MergeFixture::Tariff() const
+{
+    return tariff.Rows(QStringLiteral("SELECT Number, Name, Price_EUR, Rate_EK FROM Numbers ORDER BY Number, Name"));
+}
+
+QStringList MergeFixture::TariffOf(const QString &number) const
+{
+    return tariff.Rows(QStringLiteral("SELECT Number, Name, Price_EUR, Rate_EK FROM Numbers WHERE Number = %1 "
+                                      "ORDER BY Name").arg(Literal(number)));
+}
+
+QString MergeFixture::Statistics() const
+{
+    QStringList texts;
+    for (const RecordedMessage &message : messages.messages) {
+        if (message.title == kUpdateInfoTitle)
+            texts << message.text;
+    }
+    EXPECT_EQ(texts.size(), 1) << messages.Texts().join(u'\n').toStdString();
+    return texts.value(0);
+}
+
+QString MergeFixture::StatisticsLine(const QString &caption) const
+{
+    for (const QString &line : Statistics().split(QStringLiteral("\r\n"))) {
+        if (line.startsWith(caption))
+            return line;
+    }
+    return QString();
+}
+
+PhaseRunner::PhaseRunner(const QString &path, const CRecalcVk &rule, ProgressSink &progress, MessageSink &messages)
+    : connection_(OpenTariffDatabase(path, 2, messages))
+{
+    if (!connection_) {
+        ADD_FAILURE() << "cannot open the tariff";
+        return;
+    }
+    context_ = std::make_unique<RunContext>(RunContext{connection_->Database(), progress, messages});
+    if (auto merge = CreateMergeContext(rule, *context_))
+        merge_ = std::make_unique<MergeContext>(*merge);
+}
+
+PhaseRunner::~PhaseRunner() = default;
+
+bool PhaseRunner::PriceStagedRows()
+{
+    if (!merge_)
+        return false;
+    RunTolerantStartSteps(*merge_);
+    return PrepareMergeTables(*merge_) && CarryOverSellingPrices(*merge_) && PriceByDestinationVote(*merge_)
+           && PriceByParentName(*merge_) && PriceNewDestinations(*merge_);
+}
+
+QStringList PhaseRunner::Staged() const
+{
+    QStringList rows;
+    QSqlQuery query(connection_->Database());
+    if (!query.exec(QStringLiteral("SELECT Vorwahl, Ziel, VkPreis, ImportState, OldName FROM Import2 ORDER BY rowid"))) {
+        ADD_FAILURE() << DescribeError(query.lastError()).toStdString();
+        return rows;
+    }
+    while (query.next()) {
+        QStringList columns;
+        for (int i = 0; i < 5; ++i)
+            columns << (query.isNull(i) ? QStringLiteral("NULL") : query.value(i).toString());
+        rows << columns.join(u'|');
+    }
+    return rows;
+}
+
+} // namespace preisliste::test

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "common/telvorosettings.h"
+#include "db/runcontext.h"
+#include "db/tariffdatabase.h"
+#include "merge/merge.h"
+#include "pricing/recalcvk.h"
+#include "support/testsupport.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace preisliste::test {
+
+// A staged price-list row as the import leaves it. A null QString stands for
+// Null; `purchase` is an SQL literal ("0.05").
+struct StagedRow {
+    QString prefix;
+    QString name;
+    QString purchase;
+};
+
+// A real tariff database with an old tariff in Numbers and a price list in
+// Import2, and the merge run on it through its own connection. The rule has
+// the defaults: VAT 19 %, margin 37.5 % (factor 1.1944625), no minimum price.
+class MergeFixture : public testing::Test {
+protected:
+    // Import2 created anew and filled with `rows`, in this order.
+    void Stage(const std::vector<StagedRow> &rows) const;
+    void UseMinRate(double euros);
+
+    // MergePriceList in a transaction that is committed when the merge
+    // succeeds and rolled back otherwise.
+    bool Merge();
+
+    // Numbers as "Number|Name|Price_EUR|Rate_EK", sorted by number and name.
+    QStringList Tariff() const;
+    QStringList TariffOf(const QString &number) const;
+    // The text of the one "Update Info" message.
+    QString Statistics() const;
+    // The one line of the statistics that starts with `caption`.
+    QString StatisticsLine(const QString &caption) const;
+
+    TempTariff tariff;
+    RecordingMessages messages;
+    ScriptedProgress progress;
+    CRecalcVk rule{TelvoroSettings()};
+};
+
+// A connection of the merge's kind to the fixture's tariff, for running the
+// phases one by one and looking at Import2 in between.
+class PhaseRunner {
+public:
+    PhaseRunner(const QString &path, const CRecalcVk &rule, ProgressSink &progress, MessageSink &messages);
+    ~PhaseRunner();
+    // Runs the phases up to and including PriceNewDestinations.
+    bool PriceStagedRows();
+    // Import2 as "Vorwahl|Ziel|VkPreis|ImportState|OldName" in staging order.
+    QStringList Staged() const;
+    MergeContext &Merge() { return *merge_; }
+
+private:
+    std::unique_ptr<TariffConnection> connection_;
+    std::unique_ptr<RunContext> context_;
+    std::unique_ptr<MergeContext> merge_;
+};
+
+} // namespace preisliste::test

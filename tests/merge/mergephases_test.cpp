@@ -1,0 +1,88 @@
+// The states and old names the phases give the staged rows, looked at in
+// Import2 before the write-back drops it.
+#include "mergefixture.h"
+
+namespace preisliste::test {
+namespace {
+
+class MergePhases : public MergeFixture {};
+
+TEST_F(MergePhases, EachRowRecordsHowItGotItsPrice)
+{
+    tariff.AddNumber("0033", "France", 0.2, 0.1);
+    tariff.AddNumber("00991", "Altland", 0.2, 0.1);
+    tariff.AddNumber("0088", "X", 0.09, 0.05);
+    tariff.AddNumber("0066", "Leer", QVariant(), QVariant());
+    Stage({{"0033", "FRANCE", "0.1"},
+           {"00991", "Neuland", "0.05"},
+           {"00992", "neuland", "0.05"},
+           {"0088", "Atlantis Mobile", "0.05"},
+           {"00881", "Atlantis Mobile Red", "0.05"},
+           {"0077", "Nirgendwo", "0.05"},
+           {"0055", "Ohne Preis", QString()},
+           {"0066", "Leer", "0.1"}});
+    PhaseRunner runner(tariff.Path(), rule, progress, messages);
+    ASSERT_TRUE(runner.PriceStagedRows()) << messages.Texts().join(u'\n').toStdString();
+    EXPECT_EQ(runner.Staged(), QStringList({
+                                   "0033|FRANCE|0.2|1|France",
+                                   "00991|Neuland|0.2|2|Altland",
+                                   "00992|neuland|0.2|3|Neuland",
+                                   "0088|Atlantis Mobile|0.09|2|X",
+                                   "00881|Atlantis Mobile Red|0.09|4|Atlantis Mobile",
+                                   "0077|Nirgendwo|0.06|5|NULL",
+                                   "0055|Ohne Preis|NULL|5|NULL",
+                                   "0066|Leer|0.12|1|Leer", // computed, then back to state 1
+                               }));
+    EXPECT_EQ(runner.Merge().NewDestinationCount, 2);
+}
+
+struct DuplicateCase {
+    const char *first;
+    const char *second;
+    const char *expected;
+};
+
+class DuplicatePrefix : public MergeFixture, public testing::WithParamInterface<DuplicateCase> {};
+
+// Equal prices: the row stored first in the old tariff wins.
+TEST_P(DuplicatePrefix, FirstStoredRowWinsOnEqualPrices)
+{
+    tariff.AddNumber("0033", GetParam().first, 0.2, 0.1);
+    tariff.AddNumber("0033", GetParam().second, 0.2, 0.1);
+    Stage({{"0033", "Neu", "0.1"}});
+    PhaseRunner runner(tariff.Path(), rule, progress, messages);
+    ASSERT_TRUE(runner.PriceStagedRows());
+    EXPECT_EQ(runner.Staged(), QStringList({QStringLiteral("0033|Neu|0.2|2|") + GetParam().expected}));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothOrders, DuplicatePrefix,
+                         testing::Values(DuplicateCase{"France", "Frankreich", "France"},
+                                         DuplicateCase{"Frankreich", "France", "Frankreich"}));
+
+TEST_F(MergePhases, OneNameSpelledTwiceInTheOldTariffIsOneName)
+{
+    tariff.AddNumber("0033", "france", 0.2, 0.1);
+    tariff.AddNumber("00331", "France", 0.3, 0.1);
+    Stage({{"00339", "FRANCE", "0.1"}});
+    PhaseRunner runner(tariff.Path(), rule, progress, messages);
+    ASSERT_TRUE(runner.PriceStagedRows());
+    EXPECT_EQ(runner.Staged(), QStringList({"00339|FRANCE|0.3|1|France"}));
+    EXPECT_EQ(runner.Merge().SameNameCount, 1);
+}
+
+TEST_F(MergePhases, FactorDividesTheMarginOnceMore)
+{
+    rule.SetVAT(0.19);
+    rule.SetMargin(0.375);
+    PhaseRunner runner(tariff.Path(), rule, progress, messages);
+    EXPECT_DOUBLE_EQ(runner.Merge().NewPriceFactor, 1.1944625);
+    EXPECT_EQ(runner.Merge().MinRate, Currency());
+
+    rule.UseMinSellRate = true;
+    rule.MinSellRateValue = Currency::FromUnits(1500);
+    PhaseRunner withMinimum(tariff.Path(), rule, progress, messages);
+    EXPECT_EQ(withMinimum.Merge().MinRate, Currency::FromUnits(1500));
+}
+
+} // namespace
+} // namespace preisliste::test

@@ -1,0 +1,325 @@
+// The merge as a stage of the update run: statistics, stops, failures, the
+// refusal of a list without usable rows, and the command line.
+#include "mergefixture.h"
+
+#include "db/sqlhelpers.h"
+#include "merge/merge.h"
+#include "run/updaterun.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+namespace preisliste::test {
+namespace {
+
+const QByteArray kPriceList = "#Vorwahl;Ziel;Preis\n"
+                              "0033;France;0,1\n"
+                              "00991;Neuland;0,05\n"
+                              "00992;Neuland;0,05\n"
+                              "0077;Atlantis;0,05\n"
+                              "00771;Atlantis Mobile;0,05\n"
+                              "004930;Berlin;0,01\n";
+
+class MergeRun : public MergeFixture {
+protected:
+    void SetUp() override
+    {
+        tariff.AddNumber("0033", "France", 0.2, 0.1);
+        tariff.AddNumber("00991", "Altland", 0.2, 0.1);
+        tariff.AddNumber("030", "Berlin", 0.05, 0.01);
+        tariff.AddNumber("089", "München", 0.06, 0.01);
+        listFile = tariff.WriteFile("preise.csv", kPriceList);
+    }
+
+    RunRequest Request(const QString &file) const
+    {
+        RunRequest request{.databaseFile = tariff.Path(), .priceListFile = file,
+                           .source = PriceListSource::LocalFile, .customerId = {}, .rule = rule};
+        // The recalculation that follows the merge selects no row here, so
+        // the tariff shows what the merge made of it.
+        request.rule.UseOnAll = false;
+        request.rule.SetUseOnMargin(false);
+        request.rule.SetUseOnMarkup(false);
+        return request;
+    }
+
+    QString listFile;
+};
+
+TEST_F(MergeRun, ShowsTheStatisticsUnderTheirOwnTitle)
+{
+    ASSERT_EQ(RunUpdate(Request(listFile), progress, messages), RunOutcome::Committed);
+    ASSERT_EQ(messages.messages.size(), 3) << messages.Texts().join(u'\n').toStdString();
+    const RecordedMessage &statistics = messages.messages.at(0);
+    EXPECT_EQ(statistics.icon, MessageIcon::Information);
+    EXPECT_EQ(statistics.title, QStringLiteral("Update Info"));
+    EXPECT_EQ(statistics.text, QStringLiteral("Updatestatistik\r\n\r\n"
+                                              "Identischer Name: 2\r\n"
+                                              "Identischer Prefix: 1\r\n"
+                                              "Neuer Prefix: 1\r\n"
+                                              "Neue Subdestination: 1\r\n"
+                                              "Ganz neue Destinationen: 2"));
+    EXPECT_EQ(messages.messages.at(1).title, QStringLiteral("Neuberechnung"));
+    EXPECT_EQ(messages.messages.at(2).text, QStringLiteral("Fertig!"));
+    EXPECT_EQ(Tariff(), QStringList({"0033|France|0.2|0.1", "0077|Atlantis|0.06|0.05",
+                                     "00771|Atlantis Mobile|0.06|0.05", "00991|Neuland|0.2|0.05",
+                                     "00992|Neuland|0.2|0.05", "030|Berlin|0.05|0.01", "089|München|0.06|0.01"}));
+}
+
+TEST_F(MergeRun, LeavesOnlyTheTariffTableBehind)
+{
+    // Leftovers of a run that ended without its roll-back.
+    tariff.Execute(QStringLiteral("CREATE TABLE NumbersPrevious (x); CREATE TABLE tmpMaxPreis (y)"));
+    ASSERT_EQ(RunUpdate(Request(listFile), progress, messages), RunOutcome::Committed);
+    EXPECT_EQ(tariff.Rows(QStringLiteral("SELECT type, name FROM sqlite_master ORDER BY name")),
+              QStringList({"table|Numbers"}));
+}
+
+TEST_F(MergeRun, NewRowsTakeNoGraceTimeProfileOrEditFlagOfTheOldTariff)
+{
+    tariff.Execute(QStringLiteral("UPDATE Numbers SET GraceTime=30, Profile='P', IsEdited=1"));
+    ASSERT_EQ(RunUpdate(Request(listFile), progress, messages), RunOutcome::Committed);
+    EXPECT_EQ(tariff.Rows(QStringLiteral("SELECT DISTINCT GraceTime, Profile, IsEdited FROM Numbers")),
+              QStringList({"0|NULL|0"}));
+}
+
+TEST_F(MergeRun, AddsTheEditFlagToATariffWithoutIt)
+{
+    tariff.Execute(QStringLiteral("ALTER TABLE Numbers DROP COLUMN IsEdited"));
+    ASSERT_EQ(RunUpdate(Request(listFile), progress, messages), RunOutcome::Committed);
+    EXPECT_EQ(tariff.Rows(QStringLiteral("SELECT COUNT(*), SUM(IsEdited = 0) FROM Numbers")), QStringList({"7|7"}));
+    EXPECT_EQ(messages.messages.size(), 3);
+}
+
+TEST_F(MergeRun, TakesEmptyEditFlagsOfAForeignTariffAsUnedited)
+{
+    tariff.Execute(QStringLiteral(
+        "DROP TABLE Numbers; CREATE TABLE Numbers (Number TEXT, Name TEXT, Price_EUR NUMERIC, Rate_EK NUMERIC, "
+        "GraceTime INTEGER, Profile TEXT, IsEdited BIT);"
+        "INSERT INTO Numbers VALUES ('0033', 'France', 0.3, 0.1, 0, NULL, NULL);"
+        "INSERT INTO Numbers VALUES ('00331', 'France', 0.2, 0.1, 0, NULL, 0);"));
+    ASSERT_EQ(RunUpdate(Request(listFile), progress, messages), RunOutcome::Committed);
+    EXPECT_EQ(TariffOf("0033"), QStringList({"0033|France|0.3|0.1"}));
+    EXPECT_EQ(StatisticsLine("Identischer Name: "), QStringLiteral("Identischer Name: 1"));
+}
+
+// A list without one usable row would leave only the kept national rows.
+struct UnusableList {
+    const char *name;
+    QByteArray content;
+};
+
+class UnusableListRun : public MergeRun, public testing::WithParamInterface<UnusableList> {};
+
+TEST_P(UnusableListRun, IsRefusedAndChangesNothing)
+{
+    const QString before = tariff.Snapshot();
+    const QString file = tariff.WriteFile("leer.csv", GetParam().content);
+    EXPECT_EQ(RunUpdate(Request(file), progress, messages), RunOutcome::Failed);
+    EXPECT_EQ(messages.Texts(), QStringList({"Die Preisliste enthält keine gültigen Einträge."}));
+    EXPECT_EQ(messages.messages.at(0).icon, MessageIcon::Error);
+    EXPECT_EQ(tariff.Snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, UnusableListRun,
+    testing::Values(UnusableList{"HeaderOnly", "#Vorwahl;Ziel;Preis\n"},
+                    UnusableList{"ServerFormWithoutData", "#kvtpricelist\nList-ID: 1\n\n"},
+                    UnusableList{"ColumnsSwapped", "#Vorwahl;Ziel;Preis\nFrance;0033;0,1\nSpain;0034;0,2\n"},
+                    UnusableList{"PricesOfThreeOrMore", "#Vorwahl;Ziel;Preis\n0033;France;3\n0034;Spain;12,5\n"},
+                    UnusableList{"BlankLinesOnly", "#Vorwahl;Ziel;Preis\n\n;;\n"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Every progress call of a run up to its commit, import and merge alike: a
+// stop there ends the run without a message and leaves the tariff as it was.
+TEST_F(MergeRun, StopAtAnyProgressCallChangesNothing)
+{
+    // Counted on a copy of the same tariff, which the counting run changes.
+    const QString copy = tariff.FilePath("copy.mdb");
+    ASSERT_TRUE(QFile::copy(tariff.Path(), copy));
+    RunRequest counted = Request(listFile);
+    counted.databaseFile = copy;
+    ScriptedProgress counting;
+    RecordingMessages quiet;
+    ASSERT_EQ(RunUpdate(counted, counting, quiet), RunOutcome::Committed);
+    // The last call comes after the commit.
+    const int callsBeforeCommit = counting.calls - 1;
+    ASSERT_GT(callsBeforeCommit, 30);
+    const QString before = tariff.Snapshot();
+    for (int call = 1; call <= callsBeforeCommit; ++call) {
+        SCOPED_TRACE(call);
+        ScriptedProgress stopping(call);
+        RecordingMessages quiet;
+        EXPECT_EQ(RunUpdate(Request(listFile), stopping, quiet), RunOutcome::Stopped);
+        // The import's closing call does not stop; the merge's first call does.
+        EXPECT_LE(stopping.calls, call + 1);
+        // A stop in the recalculation comes after the merge has shown its
+        // statistics; nothing else is said.
+        for (const RecordedMessage &message : quiet.messages)
+            EXPECT_EQ(message.title, QStringLiteral("Update Info")) << quiet.Texts().join(u'\n').toStdString();
+        EXPECT_EQ(tariff.Snapshot(), before);
+    }
+}
+
+TEST_F(MergeRun, ReportsProgressInItsOrder)
+{
+    tariff.Execute(QStringLiteral("DELETE FROM Numbers"));
+    Stage({{"0077", "Nirgendwo", "0.05"}, {"0078", "Nirgendwo", "0.05"}});
+    ASSERT_TRUE(Merge());
+    const QList<std::pair<int, int>> expected = {
+        {5, 5}, {7, -1}, {1, -1}, {13, -1}, {15, -1}, {17, -1}, {19, -1}, {22, -1}, {25, -1}, {30, -1},
+        {32, -1}, {35, -1}, {32, -1}, {40, 30},
+        {45, -1}, {50, -1}, {100, -1}, {100, 70},
+        {50, -1}, {100, -1}, {100, 80},
+        {82, 100}, {84, 100}, {86, 100}, {88, 100}, {90, 100}, {92, 100}, {94, 100}, {98, 100}, {99, 100},
+        {100, 100}};
+    EXPECT_EQ(progress.history, expected);
+}
+
+TEST_F(MergeRun, StopInThePreparationRunsNoFurtherStatement)
+{
+    // No transaction here: what ran stays, what did not run is missing.
+    tariff.Execute(QStringLiteral("DELETE FROM Numbers"));
+    tariff.AddNumber("0033", "A", 0.05, 0.01);
+    tariff.AddNumber("0034", "B", QVariant(), 0.01);
+    Stage({{"0033", "A", "0.05"}});
+    UseMinRate(0.10);
+    ScriptedProgress stopAtFillIn(2);
+    const auto connection = OpenTariffDatabase(tariff.Path(), 2, messages);
+    RunContext context{connection->Database(), stopAtFillIn, messages};
+    EXPECT_FALSE(MergePriceList(rule, context));
+    EXPECT_TRUE(messages.messages.isEmpty());
+    EXPECT_EQ(tariff.Rows("SELECT Number, Price_EUR FROM Numbers ORDER BY Number"),
+              QStringList({"0033|-0.05", "0034|NULL"}));
+    EXPECT_EQ(tariff.Rows("SELECT name FROM sqlite_master WHERE name = 'NumbersPrevious'"), QStringList());
+}
+
+// Asks for a stop at the n-th direct stop check; progress calls never stop.
+class StopAtCheck : public ProgressSink {
+public:
+    explicit StopAtCheck(int check) : check_(check) {}
+    bool SetProgress(int, int) override { return false; }
+    bool StopRequested() const override { return ++checks == check_; }
+    mutable int checks = 0;
+
+private:
+    int check_;
+};
+
+TEST_F(MergeRun, StopAtEachStopCheckChangesNothing)
+{
+    Stage({{"0033", "France", "0.1"}, {"0077", "Nirgendwo", "0.05"}});
+    const QString before = tariff.Snapshot();
+    for (int check = 1; check <= 4; ++check) {
+        SCOPED_TRACE(check);
+        StopAtCheck stopping(check);
+        RecordingMessages quiet;
+        const auto connection = OpenTariffDatabase(tariff.Path(), 2, quiet);
+        SqlTransaction transaction(connection->Database());
+        ASSERT_TRUE(transaction.Begin());
+        RunContext context{connection->Database(), stopping, quiet};
+        EXPECT_FALSE(MergePriceList(rule, context));
+        transaction.Rollback();
+        EXPECT_EQ(stopping.checks, check);
+        EXPECT_TRUE(quiet.messages.isEmpty());
+        EXPECT_EQ(tariff.Snapshot(), before);
+    }
+    StopAtCheck never(0);
+    const auto connection = OpenTariffDatabase(tariff.Path(), 2, messages);
+    RunContext context{connection->Database(), never, messages};
+    EXPECT_TRUE(MergePriceList(rule, context));
+    EXPECT_EQ(never.checks, 4);
+}
+
+struct FailureCase {
+    const char *name;
+    const char *setup; // SQL run on the tariff before the merge
+    const char *error;
+};
+
+class MergeFailure : public MergeFixture, public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(MergeFailure, ShowsTheErrorAndChangesNothing)
+{
+    tariff.AddNumber("0033", "France", 0.2, 0.1);
+    Stage({{"0033", "France", "0.1"}, {"0077", "Nirgendwo", "0.05"}});
+    tariff.Execute(QString::fromUtf8(GetParam().setup));
+    const QString before = tariff.Snapshot();
+    EXPECT_FALSE(Merge());
+    EXPECT_EQ(messages.Texts(), QStringList({QStringLiteral("Fehler: ") + QString::fromUtf8(GetParam().error)}));
+    EXPECT_EQ(messages.messages.at(0).icon, MessageIcon::Error);
+    EXPECT_EQ(tariff.Snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, MergeFailure,
+    testing::Values(FailureCase{"NoStagedList", "DROP TABLE Import2", "no such table: Import2"},
+                    FailureCase{"TariffWithoutPurchasePrice",
+                                "ALTER TABLE Numbers DROP COLUMN Rate_EK", "no such column: Rate_EK"},
+                    FailureCase{"PurchasePriceOutsideTheCurrencyRange",
+                                "UPDATE Import2 SET PreisEk = -1e300 WHERE Vorwahl = '0077'",
+                                "Überlauf bei einem Währungsbetrag"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(MergeFixture, RuleWithoutAFiniteFactorIsRefused)
+{
+    tariff.AddNumber("0033", "France", 0.2, 0.1);
+    Stage({{"0033", "France", "0.1"}});
+    rule.SetMarkup(-1.0); // the margin becomes infinite
+    const QString before = tariff.Snapshot();
+    EXPECT_FALSE(Merge());
+    EXPECT_EQ(messages.Texts(), QStringList({"Fehler: Mehrwertsteuer oder Marge der Preisregel ist keine Zahl."}));
+    EXPECT_EQ(tariff.Snapshot(), before);
+}
+
+// The command line prints the statistics on stdout and leaves a tariff it
+// could not update untouched.
+class CommandLineUpdate : public MergeRun {
+protected:
+    int Run(const QString &file, QByteArray &out, QByteArray &err) const
+    {
+        const QString binary = qEnvironmentVariable("PREISLISTE_BINARY");
+        if (!QFileInfo(binary).isExecutable()) {
+            ADD_FAILURE() << "no program at " << binary.toStdString();
+            return -1;
+        }
+        QProcess process;
+        // The rule re-prices only rows under 1 % margin: none here, so the
+        // tariff shows what the merge made of it.
+        process.start(binary, {"update", "--db", tariff.Path(), "--file", file, "--apply-to", "margin-below=1%",
+                               "--settings", tariff.WriteFile("Telvoro.ini", "[Options]\nMwSt=19\n")});
+        if (!process.waitForFinished(60000))
+            return -1;
+        out = process.readAllStandardOutput();
+        err = process.readAllStandardError();
+        return process.exitCode();
+    }
+};
+
+TEST_F(CommandLineUpdate, PrintsTheStatisticsAndFinishes)
+{
+    QByteArray out, err;
+    ASSERT_EQ(Run(listFile, out, err), 0) << err.toStdString();
+    const QString text = QString::fromUtf8(out);
+    EXPECT_TRUE(text.contains(QStringLiteral("[Update Info]\nUpdatestatistik\n\nIdentischer Name: 2\n"))) << out.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Ganz neue Destinationen: 2\n"))) << out.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\nFertig!\n"))) << out.toStdString();
+    EXPECT_EQ(TariffOf("089"), QStringList({"089|München|0.06|0.01"}));
+}
+
+TEST_F(CommandLineUpdate, LeavesTheTariffUntouchedWhenTheListIsUnusable)
+{
+    const QByteArray before = tariff.FileBytes();
+    QByteArray out, err;
+    EXPECT_NE(Run(tariff.WriteFile("leer.csv", "#Vorwahl;Ziel;Preis\n"), out, err), 0);
+    EXPECT_TRUE(QString::fromUtf8(err).contains(QStringLiteral("Die Preisliste enthält keine gültigen Einträge.")))
+        << err.toStdString();
+    EXPECT_FALSE(out.contains("Update Info"));
+    EXPECT_EQ(tariff.FileBytes(), before);
+}
+
+} // namespace
+} // namespace preisliste::test
