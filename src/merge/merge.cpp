@@ -4,7 +4,7 @@
 #include "db/sqlhelpers.h"
 #include "db/sqliteextensions.h"
 #include "merge/mergestatements.h"
-#include "merge/sqlitestatement.h"
+#include "db/sqlitestatement.h"
 #include "pricing/recalcvk.h"
 
 #include <sqlite3.h>

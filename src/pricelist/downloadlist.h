@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pricelist/pricelistfile.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QUrl>
@@ -29,7 +31,7 @@ enum class DownloadFailure {
 // How long a download may take and how large its answer may be.
 struct DownloadLimits {
     std::chrono::milliseconds timeout{30000};
-    qint64 maxResponseBytes = 200LL * 1024 * 1024;
+    qint64 maxResponseBytes = kMaxPriceListBytes;
 };
 
 // The path and query keys of the price-list server.

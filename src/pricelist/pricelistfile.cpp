@@ -18,6 +18,13 @@ bool PriceListReader::Open(const QString &path)
         return false;
     }
     size_ = file_.size();
+    if (size_ > kMaxPriceListBytes) {
+        error_ = QStringLiteral("Die Datei %1 ist mit %2 MB zu groß für eine Preisliste (höchstens %3 MB).")
+                     .arg(path)
+                     .arg(size_ / (1024 * 1024))
+                     .arg(kMaxPriceListBytes / (1024 * 1024));
+        return false;
+    }
     if (size_ > 0) {
         data_ = reinterpret_cast<const char *>(file_.map(0, size_));
         if (!data_) {

@@ -11,6 +11,10 @@
 
 namespace preisliste {
 
+// The largest price list taken, downloaded or from a file: real lists are a
+// few megabytes; anything this size is not a price list.
+inline constexpr qint64 kMaxPriceListBytes = 200LL * 1024 * 1024;
+
 // The price-list file, read line by line. Lines end with LF; every CR is
 // dropped wherever it stands, so LF and CR LF files read alike. A file that
 // is valid UTF-8 (a BOM is allowed) is read as UTF-8, any other as

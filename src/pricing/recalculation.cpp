@@ -2,6 +2,7 @@
 
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
+#include "db/sqlitestatement.h"
 #include "pricing/recalcvk.h"
 
 #include <sqlite3.h>
@@ -21,33 +22,6 @@ constexpr char kUpdatePrice[] = "UPDATE Numbers SET Price_EUR = ?1 WHERE rowid =
 constexpr char kCountRows[] = "SELECT COUNT(*) FROM Numbers";
 
 enum Column { kRowId, kNumber, kRate, kPrice };
-
-// One prepared statement, finalized when it goes away.
-class Statement {
-public:
-    Statement(sqlite3 *database, const char *sql)
-    {
-        if (sqlite3_prepare_v2(database, sql, -1, &statement_, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(statement_);
-            statement_ = nullptr;
-        }
-    }
-    ~Statement() { sqlite3_finalize(statement_); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-
-    explicit operator bool() const { return statement_ != nullptr; }
-    sqlite3_stmt *Get() const { return statement_; }
-
-private:
-    sqlite3_stmt *statement_ = nullptr;
-};
-
-QString ColumnText(sqlite3_stmt *row, int column)
-{
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, column)),
-                             sqlite3_column_bytes(row, column));
-}
 
 int PercentDone(qint64 processed, qint64 total)
 {
@@ -69,20 +43,21 @@ public:
             return false;
         if (context_.progress.SetProgress(0, 0))
             return false;
-        const Statement rows(database_, kSelectRows);
-        const Statement update(database_, kUpdatePrice);
-        if (!rows || !update)
-            return FailWithDatabaseError();
-        int step = SQLITE_ROW;
-        while ((step = sqlite3_step(rows.Get())) == SQLITE_ROW) {
-            if (!RepriceRowReportingOverflow(rows.Get(), update.Get()))
+        SqliteStatement rows;
+        SqliteStatement update;
+        if (!rows.Prepare(database_, kSelectRows))
+            return Fail(rows.Error());
+        if (!update.Prepare(database_, kUpdatePrice))
+            return Fail(update.Error());
+        while (rows.Next()) {
+            if (!RepriceRowReportingOverflow(rows, update))
                 return false;
             ++processed_;
             if (context_.progress.SetProgress(PercentDone(processed_, total_), -1))
                 return false;
         }
-        if (step != SQLITE_DONE)
-            return FailWithDatabaseError();
+        if (rows.Failed())
+            return Fail(rows.Error());
         context_.messages.ShowMessage(MessageIcon::Information, QStringLiteral("Neuberechnung"),
                                       QStringLiteral("Preisneuberechnung\r\n\r\n%1 of %2 records updated.")
                                           .arg(updated_)
@@ -97,37 +72,32 @@ public:
     }
 
 private:
-    bool FailWithDatabaseError() { return Fail(DescribeSqliteError(database_)); }
-
     bool CountRows()
     {
-        const Statement count(database_, kCountRows);
-        if (!count || sqlite3_step(count.Get()) != SQLITE_ROW)
-            return FailWithDatabaseError();
-        total_ = sqlite3_column_int64(count.Get(), 0);
+        SqliteStatement count;
+        if (!count.Prepare(database_, kCountRows) || !count.Next())
+            return Fail(count.Error());
+        total_ = count.Int64(0);
         return true;
     }
 
     // A price column as currency, Null as nothing. Text is no price: read as
     // 0 it would price the row from nothing, so it ends the pass instead.
-    bool ReadPrice(sqlite3_stmt *row, int column, std::optional<Currency> &price)
+    bool ReadPrice(const SqliteStatement &row, int column, std::optional<Currency> &price)
     {
-        switch (sqlite3_column_type(row, column)) {
-        case SQLITE_NULL:
+        if (row.IsNull(column)) {
             price.reset();
             return true;
-        case SQLITE_INTEGER:
-        case SQLITE_FLOAT:
-            price = Currency::FromDouble(sqlite3_column_double(row, column));
-            return true;
-        default:
-            return Fail(QStringLiteral("%1 „%2“ der Vorwahl %3 ist keine Zahl.")
-                            .arg(QString::fromUtf8(sqlite3_column_name(row, column)), ColumnText(row, column),
-                                 ColumnText(row, kNumber)));
         }
+        if (row.IsNumber(column)) {
+            price = Currency::FromDouble(row.Double(column));
+            return true;
+        }
+        return Fail(QStringLiteral("%1 „%2“ der Vorwahl %3 ist keine Zahl.")
+                        .arg(row.ColumnName(column), row.Text(column), row.Text(kNumber)));
     }
 
-    bool RepriceRow(sqlite3_stmt *row, sqlite3_stmt *update)
+    bool RepriceRow(const SqliteStatement &row, SqliteStatement &update)
     {
         std::optional<Currency> netBuying;
         std::optional<Currency> oldSelling;
@@ -141,23 +111,21 @@ private:
         Currency newSelling;
         if (!rule_.CalculateNewVk(*netBuying, oldSelling.value_or(Currency()), markup, margin, profit, newSelling))
             return true;
-        sqlite3_bind_double(update, 1, newSelling.ToDouble());
-        sqlite3_bind_int64(update, 2, sqlite3_column_int64(row, kRowId));
-        const int written = sqlite3_step(update);
-        sqlite3_reset(update);
-        if (written != SQLITE_DONE)
-            return FailWithDatabaseError();
+        update.BindDouble(1, newSelling.ToDouble());
+        update.BindInt64(2, row.Int64(kRowId));
+        if (!update.Run())
+            return Fail(update.Error());
         ++updated_;
         return true;
     }
 
     // An amount beyond the currency range names the row it came from.
-    bool RepriceRowReportingOverflow(sqlite3_stmt *row, sqlite3_stmt *update)
+    bool RepriceRowReportingOverflow(const SqliteStatement &row, SqliteStatement &update)
     {
         try {
             return RepriceRow(row, update);
         } catch (const std::overflow_error &error) {
-            return Fail(QStringLiteral("%1 (Vorwahl %2)").arg(QString::fromUtf8(error.what()), ColumnText(row, kNumber)));
+            return Fail(QStringLiteral("%1 (Vorwahl %2)").arg(QString::fromUtf8(error.what()), row.Text(kNumber)));
         }
     }
 

@@ -11,10 +11,11 @@ struct sqlite3_stmt;
 
 namespace preisliste {
 
-// One prepared statement on the engine's handle of the run's connection. The
-// merge steps through its queries and updates directly: the passes read and
-// write one row at a time, and the names come out as the UTF-8 bytes that the
-// collation compares.
+// One prepared statement on the engine's handle of the run's connection, for
+// the stages that go through many rows one at a time (the import, the merge's
+// passes, the recalculation): no per-row cost of Qt's value binding, and
+// names come out as the UTF-8 bytes that the collation compares. Errors are
+// described as DescribeSqliteError() does.
 class SqliteStatement {
 public:
     SqliteStatement() = default;
@@ -42,6 +43,8 @@ public:
     void Reset();
 
     bool IsNull(int column) const;
+    bool IsNumber(int column) const; // stored as an integer or a real
+    QString ColumnName(int column) const;
     double Double(int column) const;
     qint64 Int64(int column) const;
     // Valid until the next step.

@@ -1,4 +1,6 @@
-#include "merge/sqlitestatement.h"
+#include "db/sqlitestatement.h"
+
+#include "db/sqlhelpers.h"
 
 #include <sqlite3.h>
 
@@ -92,6 +94,17 @@ bool SqliteStatement::IsNull(int column) const
     return sqlite3_column_type(statement_, column) == SQLITE_NULL;
 }
 
+bool SqliteStatement::IsNumber(int column) const
+{
+    const int type = sqlite3_column_type(statement_, column);
+    return type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+}
+
+QString SqliteStatement::ColumnName(int column) const
+{
+    return QString::fromUtf8(sqlite3_column_name(statement_, column));
+}
+
 double SqliteStatement::Double(int column) const
 {
     return sqlite3_column_double(statement_, column);
@@ -123,9 +136,7 @@ std::optional<double> SqliteStatement::Price(int column) const
 
 void SqliteStatement::NoteError()
 {
-    error_ = QString::fromUtf8(sqlite3_errmsg(handle_));
-    if (error_.isEmpty())
-        error_ = QStringLiteral("unbekannter Datenbankfehler");
+    error_ = DescribeSqliteError(handle_);
 }
 
 } // namespace preisliste

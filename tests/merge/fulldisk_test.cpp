@@ -1,0 +1,49 @@
+#include "common/telvorosettings.h"
+#include "db/runcontext.h"
+#include "db/sqlhelpers.h"
+#include "db/tariffdatabase.h"
+#include "merge/merge.h"
+#include "pricelist/stagingimport.h"
+#include "pricing/recalcvk.h"
+#include "support/testsupport.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace preisliste {
+namespace {
+
+// The disk fills up while the merge builds its working tables: the merge
+// says so, and after the roll-back the tariff is as it was.
+TEST(FullDisk, DuringTheMergeFailsClearlyAndChangesNothing)
+{
+    test::TempTariff tariff;
+    test::FillLargeTariff(tariff.Path(), 5000);
+    const QString list = tariff.WriteFile(QStringLiteral("preise.csv"), test::LargePriceList(5000));
+    const QString before = tariff.Snapshot();
+    test::RecordingMessages messages;
+    test::ScriptedProgress progress;
+    {
+        auto connection = OpenTariffDatabase(tariff.Path(), 2, messages);
+        ASSERT_TRUE(connection);
+        SqlTransaction transaction(connection->Database());
+        ASSERT_TRUE(transaction.Begin());
+        RunContext context{connection->Database(), progress, messages};
+        ASSERT_TRUE(ImportPriceListFile(list, context));
+        QSqlQuery query(connection->Database());
+        ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA page_count")) && query.next());
+        const int pages = query.value(0).toInt();
+        // Room for a few pages more: the copy of the tariff does not fit.
+        ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 4)));
+        const CRecalcVk rule{TelvoroSettings()};
+        EXPECT_FALSE(MergePriceList(rule, context));
+    }
+    ASSERT_EQ(messages.Texts().size(), 1);
+    EXPECT_TRUE(messages.Texts().first().startsWith(QStringLiteral("Fehler: Kein Platz mehr auf dem Datenträger")))
+        << messages.Texts().first().toStdString();
+    EXPECT_EQ(tariff.Snapshot(), before);
+    EXPECT_EQ(tariff.Rows(QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
+}
+
+} // namespace
+} // namespace preisliste
