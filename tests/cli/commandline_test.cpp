@@ -114,6 +114,14 @@ TEST(CommandLine, InitDbCreatesButNeverOverwrites)
     EXPECT_TRUE(again.err.contains(QStringLiteral("existiert bereits")));
 }
 
+TEST(CommandLine, WithoutADisplayTheWindowSaysWhatToDoInstead)
+{
+    const auto result = RunCli({}, {}, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("Kein Bildschirm gefunden"))) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QStringLiteral("preisliste --help")));
+}
+
 TEST(CommandLine, WrongUsageExitsWithTwo)
 {
     for (const QStringList &args : {Args({"frobnicate"}), Args({"update", "--nope"}), Args({"update", "extra"}),

@@ -169,8 +169,12 @@ CliResult RunCli(const QStringList &arguments, const QString &workingDirectory, 
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("TELVORO_SETTINGS"));
-    for (const QString &entry : environment)
-        env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    for (const QString &entry : environment) {
+        if (entry.contains(u'='))
+            env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+        else
+            env.remove(entry); // a bare name takes the variable away
+    }
     process.setProcessEnvironment(env);
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);

@@ -110,7 +110,8 @@ struct CliResult {
 };
 
 // Runs the built program (PREISLISTE_BINARY) with `arguments`, no standard
-// input, in `workingDirectory` when given, with extra environment entries.
+// input, in `workingDirectory` when given, with extra environment entries
+// ("NAME=value"; a bare "NAME" removes the variable).
 CliResult RunCli(const QStringList &arguments, const QString &workingDirectory = {},
                  const QStringList &environment = {});
 
