@@ -1,0 +1,34 @@
+#pragma once
+
+// The commands of the command line, each in its own file, and what they share.
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+namespace preisliste {
+
+extern const QString kUpdateUsage;
+extern const QString kStatusUsage;
+extern const QString kInitDbUsage;
+extern const QString kBackupsUsage;
+
+int Update(const QStringList &arguments);
+int Status(const QStringList &arguments);
+int InitDatabase(const QStringList &arguments);
+int BackupsOrRestore(const QStringList &arguments, bool restore);
+
+// Prints the message and a hint to --help on stderr; returns kExitUsage.
+int UsageError(const QString &message);
+
+// Parses the options after the command name, --help included; false after a
+// usage message, with the exit code set.
+bool ParseOptions(QCommandLineParser &parser, const QStringList &arguments, int &exitCode);
+
+// The database of a command: --db, else "DB Path" of the settings (with the
+// warning when there is none).
+QString DatabaseOf(const QCommandLineParser &parser, const QCommandLineOption &db,
+                   const QCommandLineOption &settingsFile);
+
+} // namespace preisliste
