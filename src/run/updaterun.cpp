@@ -18,11 +18,11 @@ namespace {
 // Fetches the customer's list into a temporary file, which is kept, and points
 // `file` at it. A failed download or a list without data lines ends the run
 // without a message box; why goes to `failure`.
-bool DownloadPriceList(const RunRequest &request, RunContext &context, QString &file, QString &failure)
+bool DownloadPriceList(const RunRequest &request, const ProgressSink &stop, QString &file, QString &failure)
 {
     const QString customerId = request.customerId.trimmed();
     CDownloadList download(request.downloadLimits);
-    const bool ok = download.DownloadList(customerId, false, &context.progress);
+    const bool ok = download.DownloadList(customerId, false, &stop);
     if (ok && download.HasData()) {
         file = download.TempFileName();
         return true;
@@ -32,13 +32,11 @@ bool DownloadPriceList(const RunRequest &request, RunContext &context, QString &
     return false;
 }
 
-// The stages of a run after the transaction has begun. Returns false when a
-// stage failed or was stopped; that stage has shown its own message.
-bool RunStages(const RunRequest &request, RunContext &context, QString &downloadFailure)
+// The stages of a run after the transaction has begun, on the price list in
+// `file`. Returns false when a stage failed or was stopped; that stage has
+// shown its own message.
+bool RunStages(const RunRequest &request, const QString &file, RunContext &context)
 {
-    QString file = request.priceListFile;
-    if (request.source == PriceListSource::Download && !DownloadPriceList(request, context, file, downloadFailure))
-        return false;
     if (request.source != PriceListSource::None) {
         if (!ImportPriceListFile(file, context))
             return false;
@@ -51,10 +49,10 @@ bool RunStages(const RunRequest &request, RunContext &context, QString &download
 
 // A stage that throws instead of answering false (an amount out of range, a
 // failed allocation) is reported like a failed stage.
-bool RunStagesReportingErrors(const RunRequest &request, RunContext &context, QString &downloadFailure)
+bool RunStagesReportingErrors(const RunRequest &request, const QString &file, RunContext &context)
 {
     try {
-        return RunStages(request, context, downloadFailure);
+        return RunStages(request, file, context);
     } catch (const std::exception &error) {
         context.messages.ShowError(QStringLiteral("Fehler: ") + QString::fromLocal8Bit(error.what()));
         return false;
@@ -71,6 +69,13 @@ RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageS
     const auto connection = OpenTariffDatabase(request.databaseFile, 2, messages, request.busyTimeoutMs);
     if (!connection)
         return RunOutcome::Failed;
+
+    // The download comes before the transaction: however long the server
+    // takes, Telvoro is never kept from writing to its database meanwhile.
+    QString file = request.priceListFile;
+    if (request.source == PriceListSource::Download
+        && !DownloadPriceList(request, progress, file, told.downloadFailure))
+        return progress.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
 
     SqlTransaction transaction(connection->Database());
     if (!transaction.Begin()) {
@@ -90,7 +95,7 @@ RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageS
     RunContext context{connection->Database(), progress, messages};
     // A stop asked for after the last stage's last progress call still
     // counts: nothing is committed once the operator has pressed "Stopp".
-    bool ok = RunStagesReportingErrors(request, context, told.downloadFailure) && !progress.StopRequested();
+    bool ok = RunStagesReportingErrors(request, file, context) && !progress.StopRequested();
     if (ok && !transaction.Commit()) {
         messages.ShowError(QStringLiteral("Fehler: Die Änderungen konnten nicht gespeichert werden: ")
                            + transaction.Error());

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 namespace preisliste::test {
 namespace {
 
@@ -149,6 +151,26 @@ TEST_F(DownloadRun, StopWhileWaitingForTheServerRollsBack)
     EXPECT_EQ(RunUpdate(request, stop, messages_), RunOutcome::Stopped);
     EXPECT_TRUE(messages_.messages.isEmpty());
     EXPECT_EQ(tariff_.Snapshot(), before);
+}
+
+// While the run waits for the server, Telvoro must still be able to write:
+// the run takes its write lock only once the list is there.
+TEST_F(DownloadRun, WaitingForTheServerLocksNothing)
+{
+    server_.NeverAnswer();
+    bool otherProgramWrote = false;
+    QTimer::singleShot(200ms, [&] {
+        sqlite3 *other = nullptr;
+        sqlite3_open(tariff_.Path().toUtf8().constData(), &other);
+        otherProgramWrote = sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE Numbers SET GraceTime = 1; COMMIT;",
+                                         nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(other);
+    });
+    RunRequest request = Request(PriceListSource::Download);
+    request.downloadLimits.timeout = 600ms;
+    EXPECT_EQ(RunUpdate(request, progress_, messages_), RunOutcome::Failed);
+    EXPECT_TRUE(otherProgramWrote);
+    EXPECT_EQ(tariff_.Rows(QStringLiteral("SELECT DISTINCT GraceTime FROM Numbers")), QStringList{"1"});
 }
 
 } // namespace
