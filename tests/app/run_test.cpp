@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace preisliste::test {
 namespace {
 
