@@ -9,6 +9,8 @@
 #include "pricelist/stagingimport.h"
 #include "pricing/recalculation.h"
 
+#include <sqlite3.h>
+
 #include <exception>
 
 namespace preisliste {
@@ -59,6 +61,51 @@ bool RunStagesReportingErrors(const RunRequest &request, const QString &file, Ru
     }
 }
 
+// Asks the engine to give up a statement under way once the operator has
+// pressed "Stopp": a merge statement over a million rows would otherwise
+// hold the stop for seconds. The stage then fails, and the run rolls back.
+class StopInterruptsStatements {
+public:
+    StopInterruptsStatements(sqlite3 *handle, const ProgressSink &progress) : handle_(handle)
+    {
+        if (handle_)
+            sqlite3_progress_handler(handle_, kInstructionsBetweenChecks, &StopRequested,
+                                     const_cast<ProgressSink *>(&progress));
+    }
+    ~StopInterruptsStatements()
+    {
+        if (handle_)
+            sqlite3_progress_handler(handle_, 0, nullptr, nullptr);
+    }
+    StopInterruptsStatements(const StopInterruptsStatements &) = delete;
+    StopInterruptsStatements &operator=(const StopInterruptsStatements &) = delete;
+
+private:
+    static constexpr int kInstructionsBetweenChecks = 20000;
+    static int StopRequested(void *progress)
+    {
+        return static_cast<const ProgressSink *>(progress)->StopRequested() ? 1 : 0;
+    }
+    sqlite3 *handle_;
+};
+
+// Once the operator has pressed "Stopp", the errors of statements given up
+// for it are no news: a stopped run ends without a message of its own.
+class QuietAfterStop : public MessageSink {
+public:
+    QuietAfterStop(MessageSink &messages, const ProgressSink &progress) : messages_(messages), progress_(progress) {}
+    void ShowMessage(MessageIcon icon, const QString &title, const QString &text) override
+    {
+        if (icon == MessageIcon::Error && progress_.StopRequested())
+            return;
+        messages_.ShowMessage(icon, title, text);
+    }
+
+private:
+    MessageSink &messages_;
+    const ProgressSink &progress_;
+};
+
 } // namespace
 
 RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages, RunReport *report)
@@ -92,7 +139,9 @@ RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageS
         }
         told.backupPath = backup.backupPath;
     }
-    RunContext context{connection->Database(), progress, messages};
+    const StopInterruptsStatements interruptible(SqliteHandle(connection->Database()), progress);
+    QuietAfterStop stageMessages(messages, progress);
+    RunContext context{connection->Database(), progress, stageMessages};
     // A stop asked for after the last stage's last progress call still
     // counts: nothing is committed once the operator has pressed "Stopp".
     bool ok = RunStagesReportingErrors(request, file, context) && !progress.StopRequested();

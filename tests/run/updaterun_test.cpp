@@ -165,3 +165,43 @@ TEST(RunUpdateBackup, AFailedBackupFailsTheRunBeforeAnythingChanges)
 
 } // namespace
 } // namespace preisliste
+
+namespace preisliste {
+namespace {
+
+// "Stopp" is pressed just after the merge reported its first step (5, 5),
+// while its first statement over the whole tariff runs; counts the progress
+// calls that still come after that.
+class StopInsideAStatement : public ProgressSink {
+public:
+    bool SetProgress(int overall, int action) override
+    {
+        callsAfterStop += stop_;
+        const bool answer = stop_;
+        if (overall == 5 && action == 5)
+            stop_ = true; // too late for this answer
+        return answer;
+    }
+    bool StopRequested() const override { return stop_; }
+    int callsAfterStop = 0;
+
+private:
+    bool stop_ = false;
+};
+
+TEST(RunUpdateStop, AStopInsideALongStatementEndsItAtOnce)
+{
+    TempTariff tariff;
+    test::FillLargeTariff(tariff.Path(), 20000);
+    const QString file = tariff.WriteFile(QStringLiteral("preise.csv"), test::LargePriceList(20000));
+    const QString before = tariff.Snapshot();
+    StopInsideAStatement progress;
+    RecordingMessages messages;
+    EXPECT_EQ(RunUpdate(Request(tariff, PriceListSource::LocalFile, file), progress, messages), RunOutcome::Stopped);
+    EXPECT_EQ(progress.callsAfterStop, 0) << "the statement ran on after the stop";
+    EXPECT_TRUE(messages.messages.isEmpty()) << messages.Texts().join(u'\n').toStdString();
+    EXPECT_EQ(tariff.Snapshot(), before);
+}
+
+} // namespace
+} // namespace preisliste
