@@ -102,12 +102,18 @@ struct RuleValues {
 // a floor switched on.
 void SetValues(const RuleValues &values, CRecalcVk &rule)
 {
+    // A value given here replaces its setting, and with it a warning that
+    // the setting did not convert.
+    if (values.markup || values.margin)
+        rule.DropWarning(QStringLiteral("RatingDefaultMargin"));
     if (values.markup)
         rule.SetMarkup(*values.markup);
     if (values.margin)
         rule.SetMargin(*values.margin);
-    if (values.vat)
+    if (values.vat) {
         rule.SetVAT(*values.vat);
+        rule.DropWarning(QStringLiteral("MwSt"));
+    }
     if (values.roundUp)
         rule.SetRoundUpValue(*values.roundUp);
     if (values.profit) {
@@ -121,6 +127,7 @@ void SetValues(const RuleValues &values, CRecalcVk &rule)
     }
     rule.UseMinSellRate = values.minRate.has_value();
     if (values.minRate) {
+        rule.DropWarning(QStringLiteral("MinimumRatePerMinute"));
         rule.MinSellRateValue = *values.minRate;
         rule.UseOnSellRateValue = *values.minRate;
     }

@@ -80,9 +80,18 @@ double ReadVatPercent(const TelvoroSettings &settings, QStringList &warnings)
 
 CRecalcVk::CRecalcVk(const TelvoroSettings &settings)
 {
-    const double markupPercent = ReadMarkupPercent(settings, warnings_);
-    const Currency minimumRate = ReadMinimumRate(settings, warnings_);
-    const double vatPercent = ReadVatPercent(settings, warnings_);
+    // Each reader adds at most one line, about its own setting.
+    QStringList texts;
+    const auto note = [&](const QString &setting) {
+        if (texts.size() > warnings_.size())
+            warnings_.append({setting, texts.last()});
+    };
+    const double markupPercent = ReadMarkupPercent(settings, texts);
+    note(QStringLiteral("RatingDefaultMargin"));
+    const Currency minimumRate = ReadMinimumRate(settings, texts);
+    note(QStringLiteral("MinimumRatePerMinute"));
+    const double vatPercent = ReadVatPercent(settings, texts);
+    note(QStringLiteral("MwSt"));
 
     SetMarkup(markupPercent / 100.0);
     ProfitValue = Currency::FromUnits(500);
@@ -101,6 +110,19 @@ CRecalcVk::CRecalcVk(const TelvoroSettings &settings)
     UseOnSellRateValue = MinSellRateValue;
     UseOnInternationalOnly = UseOnDefaultRatesOnly = false;
     SetVAT(vatPercent / 100.0);
+}
+
+QStringList CRecalcVk::Warnings() const
+{
+    QStringList texts;
+    for (const SettingWarning &warning : warnings_)
+        texts << warning.text;
+    return texts;
+}
+
+void CRecalcVk::DropWarning(const QString &setting)
+{
+    warnings_.removeIf([&](const SettingWarning &warning) { return warning.setting == setting; });
 }
 
 bool CRecalcVk::IsUseOnProfitEnabled() const

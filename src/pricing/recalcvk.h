@@ -68,7 +68,10 @@ public:
                         Currency &profit, Currency &newSelling) const;
 
     // Settings that did not convert at creation, one German line each.
-    const QStringList &Warnings() const { return warnings_; }
+    QStringList Warnings() const;
+    // Forgets the warning about `setting` ("MwSt", ...): a value given in its
+    // place makes it moot.
+    void DropWarning(const QString &setting);
 
 private:
     double markup_ = 0.6;
@@ -79,7 +82,11 @@ private:
     Currency roundUpAddend_ = Currency::FromUnits(79);
     double vat_ = 0.19;
     double vatFactor_ = 1.19;
-    QStringList warnings_;
+    struct SettingWarning {
+        QString setting;
+        QString text;
+    };
+    QList<SettingWarning> warnings_;
 };
 
 } // namespace preisliste

@@ -57,6 +57,31 @@ TEST(RuleOptions, WithoutOptionsTheRuleIsTheWindowsAfterStartUp)
     EXPECT_EQ(newSelling, Eur("0.25"));
 }
 
+TEST(RuleOptions, AValueGivenRetiresTheWarningAboutItsSetting)
+{
+    const auto warnedRule = [] {
+        return CRecalcVk(TelvoroSettings::FromText(
+            QStringLiteral("[Options]\nRatingDefaultMargin=viel\nMinimumRatePerMinute=-1\n")));
+    };
+    const auto warningsAfter = [&](const QStringList &options) {
+        QCommandLineParser parser;
+        AddRuleOptions(parser);
+        EXPECT_TRUE(parser.parse(QStringList{QStringLiteral("preisliste update")} + options));
+        CRecalcVk rule = warnedRule();
+        QString error;
+        EXPECT_TRUE(ApplyRuleOptions(parser, QLocale(QLocale::German, QLocale::Germany), rule, error))
+            << error.toStdString();
+        return rule.Warnings().join(u'\n');
+    };
+    const QString all = warningsAfter({});
+    EXPECT_TRUE(all.contains(QStringLiteral("„RatingDefaultMargin“")));
+    EXPECT_TRUE(all.contains(QStringLiteral("„MinimumRatePerMinute“")));
+    EXPECT_TRUE(all.contains(QStringLiteral("„MwSt“ fehlt")));
+    const QString rest = warningsAfter({"--vat", "19", "--margin", "40", "--min-rate", "0,10"});
+    EXPECT_TRUE(rest.isEmpty()) << rest.toStdString();
+    EXPECT_FALSE(warningsAfter({"--vat", "7"}).contains(QStringLiteral("MwSt")));
+}
+
 struct AcceptedCase {
     QStringList options;
     void (*check)(const CRecalcVk &);
