@@ -6,8 +6,19 @@
 #include "run/startupsettings.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace preisliste {
+
+TelvoroSettings ReadTelvoroSettings(const QString &explicitPath)
+{
+    const QString path = TelvoroSettings::LocateFile(explicitPath);
+    const bool named = !explicitPath.isEmpty() || !qEnvironmentVariableIsEmpty("TELVORO_SETTINGS");
+    if (named && !QFileInfo(path).isFile())
+        WriteLine(stderr, QStringLiteral("Warnung: Die Einstellungsdatei %1 gibt es nicht; es gelten die Vorgaben.")
+                              .arg(path));
+    return TelvoroSettings::FromFile(path);
+}
 
 int UsageError(const QString &message)
 {
@@ -34,7 +45,7 @@ QString DatabaseOf(const QCommandLineParser &parser, const QCommandLineOption &d
 {
     if (parser.isSet(db))
         return parser.value(db);
-    const TelvoroSettings settings = TelvoroSettings::FromFile(TelvoroSettings::LocateFile(parser.value(settingsFile)));
+    const TelvoroSettings settings = ReadTelvoroSettings(parser.value(settingsFile));
     const StartupSettings startup = LoadSettings(settings, QDir::currentPath());
     if (startup.databasePathMissing)
         WriteLine(stderr, QStringLiteral("Warnung: ") + kNoDatabasePathMessage);

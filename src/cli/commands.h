@@ -26,6 +26,13 @@ int UsageError(const QString &message);
 // usage message, with the exit code set.
 bool ParseOptions(QCommandLineParser &parser, const QStringList &arguments, int &exitCode);
 
+class TelvoroSettings;
+
+// Telvoro's settings from --settings PATH, else $TELVORO_SETTINGS, else the
+// usual place. A file named explicitly that is not there gets a warning: a
+// mistyped path would otherwise pass unnoticed for the defaults.
+TelvoroSettings ReadTelvoroSettings(const QString &explicitPath);
+
 // The database of a command: --db, else "DB Path" of the settings (with the
 // warning when there is none).
 QString DatabaseOf(const QCommandLineParser &parser, const QCommandLineOption &db,

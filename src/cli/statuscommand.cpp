@@ -37,8 +37,7 @@ int Status(const QStringList &arguments)
 
     QString id = parser.value(customerId);
     if (!parser.isSet(customerId)) {
-        const TelvoroSettings settings =
-            TelvoroSettings::FromFile(TelvoroSettings::LocateFile(parser.value(settingsFile)));
+        const TelvoroSettings settings = ReadTelvoroSettings(parser.value(settingsFile));
         id = LoadSettings(settings, QDir::currentPath()).customerId;
     }
     const ConsoleProgressSink stop(false);

@@ -50,7 +50,7 @@ int Update(const QStringList &arguments)
     if (parser.isSet(customerId) && !parser.isSet(download))
         return UsageError(QStringLiteral("--customer-id gilt nur zusammen mit --download."));
 
-    const TelvoroSettings settings = TelvoroSettings::FromFile(TelvoroSettings::LocateFile(parser.value(settingsFile)));
+    const TelvoroSettings settings = ReadTelvoroSettings(parser.value(settingsFile));
     const StartupSettings startup = LoadSettings(settings, QDir::currentPath());
     RunRequest request{.databaseFile = startup.databaseFile,
                        .priceListFile = startup.priceListFile,

@@ -103,6 +103,19 @@ TEST(CommandLine, SettingsGiveTheDatabaseOrAWarning)
     EXPECT_TRUE(noPath.err.contains(QStringLiteral("Es konnte kein Datenbankpfad gefunden werden!")));
 }
 
+TEST(CommandLine, AMissingSettingsFileNamedOnPurposeIsWarnedAbout)
+{
+    TempTariff tariff;
+    const auto named = RunCli({"update", "--db", tariff.Path(), "--settings", tariff.FilePath("Telvoro.inj")});
+    EXPECT_EQ(named.exitCode, 0) << named.err.toStdString();
+    EXPECT_TRUE(named.err.contains(QStringLiteral("Die Einstellungsdatei ") + tariff.FilePath("Telvoro.inj")
+                                   + QStringLiteral(" gibt es nicht")))
+        << named.err.toStdString();
+    const auto fromEnvironment =
+        RunCli({"update", "--db", tariff.Path()}, {}, {QStringLiteral("TELVORO_SETTINGS=/nonexistent/T.ini")});
+    EXPECT_TRUE(fromEnvironment.err.contains(QStringLiteral("/nonexistent/T.ini gibt es nicht")));
+}
+
 TEST(CommandLine, InitDbCreatesButNeverOverwrites)
 {
     TempTariff folder;
