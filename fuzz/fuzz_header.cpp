@@ -2,8 +2,7 @@
 // the reading of its "Effective" date. Nothing may crash or hang.
 #include "pricelist/downloadlist.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+#include "fuzzinput.h"
 
 #include <cstdint>
 
@@ -11,14 +10,9 @@ using namespace preisliste;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("answer.kvt"));
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        file.write(reinterpret_cast<const char *>(data), qint64(size));
-    }
+    const QString path = WriteFuzzInput(data, size, QStringLiteral("answer.kvt"));
+    if (path.isEmpty())
+        return 0;
     CDownloadList download;
     download.SetTempFileName(path);
     if (download.CheckHeader() && !download.EffectiveDate().isValid())

@@ -5,8 +5,7 @@
 #include "common/numerictext.h"
 #include "pricelist/pricelistfile.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+#include "fuzzinput.h"
 
 #include <cstdint>
 
@@ -14,14 +13,9 @@ using namespace preisliste;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("preise.csv"));
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        file.write(reinterpret_cast<const char *>(data), qint64(size));
-    }
+    const QString path = WriteFuzzInput(data, size, QStringLiteral("preise.csv"));
+    if (path.isEmpty())
+        return 0;
     PriceListReader reader;
     if (!reader.Open(path))
         return 0;
