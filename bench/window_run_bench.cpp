@@ -42,6 +42,12 @@ public:
     {
         std::printf("  [%s] %s\n", qPrintable(title), qPrintable(QString(text).replace(u'\n', u' ')));
     }
+    void ShowDetailedMessage(QWidget *parent, MessageIcon icon, const QString &title, const QString &text,
+                             const QString &) override
+    {
+        ShowMessage(parent, icon, title, text);
+    }
+    bool AskYesNo(QWidget *, const QString &, const QString &) override { return false; }
     void PlayAlertSound() override {}
     std::optional<QString> ChooseFile(QWidget *, const FileDialogRequest &) override { return chosen; }
     QString chosen;

@@ -30,6 +30,24 @@ void QtDialogPresenter::ShowMessage(QWidget *parent, MessageIcon icon, const QSt
     box.exec();
 }
 
+void QtDialogPresenter::ShowDetailedMessage(QWidget *parent, MessageIcon icon, const QString &title,
+                                            const QString &text, const QString &details)
+{
+    QMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok, parent);
+    box.setDetailedText(details);
+    box.exec();
+}
+
+bool QtDialogPresenter::AskYesNo(QWidget *parent, const QString &title, const QString &question)
+{
+    QMessageBox box(QMessageBox::Warning, title, question, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setButtonText(QMessageBox::Yes, QStringLiteral("&Ja"));
+    box.setButtonText(QMessageBox::No, QStringLiteral("&Nein"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void QtDialogPresenter::PlayAlertSound()
 {
     QApplication::beep();

@@ -40,8 +40,8 @@ Form1::Form1(WindowEnvironment environment, QWidget *parent)
     : QWidget(parent), environment_(std::move(environment)),
       dialogs_(environment_.dialogs ? environment_.dialogs : &qtDialogs_), locale_(environment_.locale),
       progress_(this, [this](int overall, int action) { ShowProgress(overall, action); }),
-      messages_(this, [this](MessageIcon icon, const QString &title, const QString &text) {
-          ShowRunMessage(icon, title, text);
+      messages_(this, [this](MessageIcon icon, const QString &title, const QString &text, const QString &details) {
+          ShowRunMessage(icon, title, text, details);
       })
 {
     setObjectName(QStringLiteral("Form1"));

@@ -161,10 +161,11 @@ private:
 
     // The update run.
     void cmdStart_Click();
-    void StartRun();
+    void StartRun(const RunRequest &request);
+    void AskToTakeRefusedUpdate();
     void OnRunFinished();
     void ShowProgress(int overall, int action);
-    void ShowRunMessage(MessageIcon icon, const QString &title, const QString &text);
+    void ShowRunMessage(MessageIcon icon, const QString &title, const QString &text, const QString &details);
     RunRequest BuildRunRequest() const;
 
     WindowEnvironment environment_;
@@ -189,6 +190,8 @@ private:
     WindowMessages messages_;
     QThread *runThread_ = nullptr;
     RunOutcome runOutcome_ = RunOutcome::Failed; // written by the worker, read after it ended
+    RunReport runReport_;                        // likewise
+    std::optional<RunRequest> runRequest_;       // of the run under way or the last one
     std::optional<RunOutcome> lastRunOutcome_;
     bool closeAfterRun_ = false;
 

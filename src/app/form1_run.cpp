@@ -18,7 +18,9 @@ void Form1::cmdStart_Click()
         progress_.RequestStop(); // the run notices it at its next row
         return;
     }
-    StartRun();
+    if (priceDownloadEnabled_)
+        customerId_ = txtKdId_->text().trimmed();
+    StartRun(BuildRunRequest());
 }
 
 RunRequest Form1::BuildRunRequest() const
@@ -35,10 +37,8 @@ RunRequest Form1::BuildRunRequest() const
                       .rule = *pricingRule_};
 }
 
-void Form1::StartRun()
+void Form1::StartRun(const RunRequest &request)
 {
-    if (priceDownloadEnabled_)
-        customerId_ = txtKdId_->text().trimmed();
     updateRunning_ = true;
     cmdStart_->setText(QStringLiteral("&Stopp"));
     cmdClose_->setEnabled(false);
@@ -47,9 +47,8 @@ void Form1::StartRun()
     // it runs take effect from the next run.
     progress_.Reset();
     messages_.Reset();
-    runThread_ = QThread::create([this, request = BuildRunRequest()] {
-        runOutcome_ = RunUpdate(request, progress_, messages_);
-    });
+    runRequest_ = request;
+    runThread_ = QThread::create([this, request] { runOutcome_ = RunUpdate(request, progress_, messages_, &runReport_); });
     connect(runThread_, &QThread::finished, this, &Form1::OnRunFinished);
     runThread_->start();
 }
@@ -62,8 +61,31 @@ void Form1::OnRunFinished()
     updateRunning_ = false;
     cmdStart_->setText(QStringLiteral("&Start"));
     cmdClose_->setEnabled(true);
-    if (closeAfterRun_)
+    if (closeAfterRun_) {
         close();
+        return;
+    }
+    if (runOutcome_ == RunOutcome::Refused)
+        AskToTakeRefusedUpdate();
+}
+
+// The run that would have removed too much has been rolled back before the
+// question: Telvoro is not kept from its database while the operator thinks.
+// "Ja" runs the update again on the same list, without the limit.
+void Form1::AskToTakeRefusedUpdate()
+{
+    const QString question = RemovedRowsText(runReport_.changes->counts, runRequest_->maxRemovedPercent)
+                             + QStringLiteral("\n\nDie Tarifdatenbank ist unverändert. Trotzdem übernehmen?");
+    if (!dialogs_->AskYesNo(this, kProgramTitle, question))
+        return;
+    RunRequest again = *runRequest_;
+    again.maxRemovedPercent = 100.0;
+    if (again.source == PriceListSource::Download) {
+        // The list already downloaded, not a newer one the operator has not seen.
+        again.source = PriceListSource::LocalFile;
+        again.priceListFile = runReport_.priceListFile;
+    }
+    StartRun(again);
 }
 
 void Form1::ShowProgress(int overall, int action)
@@ -73,9 +95,12 @@ void Form1::ShowProgress(int overall, int action)
         ProgressBar2_->setValue(action);
 }
 
-void Form1::ShowRunMessage(MessageIcon icon, const QString &title, const QString &text)
+void Form1::ShowRunMessage(MessageIcon icon, const QString &title, const QString &text, const QString &details)
 {
-    dialogs_->ShowMessage(this, icon, title, text);
+    if (details.isEmpty())
+        dialogs_->ShowMessage(this, icon, title, text);
+    else
+        dialogs_->ShowDetailedMessage(this, icon, title, text, details);
 }
 
 } // namespace preisliste

@@ -48,14 +48,20 @@ WindowMessages::WindowMessages(QObject *receiver, Show show) : receiver_(receive
 
 void WindowMessages::ShowMessage(MessageIcon icon, const QString &title, const QString &text)
 {
+    ShowDetailedMessage(icon, title, text, {});
+}
+
+void WindowMessages::ShowDetailedMessage(MessageIcon icon, const QString &title, const QString &text,
+                                         const QString &details)
+{
     std::unique_lock lock(mutex_);
     if (cancelled_)
         return;
     const quint64 number = shown_ + 1;
     QMetaObject::invokeMethod(
         receiver_,
-        [this, icon, title, text] {
-            show_(icon, title, text);
+        [this, icon, title, text, details] {
+            show_(icon, title, text, details);
             const std::lock_guard closedLock(mutex_);
             ++shown_;
             closed_.notify_all();

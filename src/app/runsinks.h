@@ -46,10 +46,13 @@ private:
 // releases a waiting worker at once (the window is going away).
 class WindowMessages final : public MessageSink {
 public:
-    using Show = std::function<void(MessageIcon, const QString &, const QString &)>;
+    // Icon, title, text and details (empty: none).
+    using Show = std::function<void(MessageIcon, const QString &, const QString &, const QString &)>;
     WindowMessages(QObject *receiver, Show show);
 
     void ShowMessage(MessageIcon icon, const QString &title, const QString &text) override;
+    void ShowDetailedMessage(MessageIcon icon, const QString &title, const QString &text,
+                             const QString &details) override;
 
     void Cancel();
     void Reset();

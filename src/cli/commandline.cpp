@@ -56,7 +56,7 @@ QString UsageText()
 {
     return QStringLiteral("Aufruf:\n"
                           "preisliste                 öffnet das Fenster\n")
-           + kUpdateUsage + kStatusUsage + kInitDbUsage + kBackupsUsage;
+           + kUpdateUsage + kStatusUsage + kInitDbUsage + kBackupsUsage + kDiffUsage;
 }
 
 int RunCommandLine(const QStringList &arguments)
@@ -78,6 +78,8 @@ int RunCommandLine(const QStringList &arguments)
         return Status(rest);
     if (command == QLatin1String("init-db"))
         return InitDatabase(rest);
+    if (command == QLatin1String("diff"))
+        return Diff(rest);
     if (command == QLatin1String("backups") || command == QLatin1String("restore"))
         return BackupsOrRestore(rest, command == QLatin1String("restore"));
     return UsageError(QStringLiteral("Unbekannter Befehl: ") + command);

@@ -1,5 +1,6 @@
 #include "cli/commandline.h"
 #include "cli/commands.h"
+#include "cli/consolereport.h"
 #include "cli/consolesinks.h"
 #include "cli/ruleoptions.h"
 #include "common/localeformat.h"
@@ -21,7 +22,54 @@ const QString kUpdateUsage = QStringLiteral(
     "  --settings PFAD  Telvoro-Einstellungen (Vorgabe: $TELVORO_SETTINGS, sonst\n"
     "                   ~/.config/Telvoro/Telvoro.ini)\n"
     "  --no-backup      keine Sicherung vor dem Update (sonst im Ordner \"backups\"\n"
-    "                   neben der Datenbank, die neuesten 10 bleiben)\n");
+    "                   neben der Datenbank, die neuesten 10 bleiben, mit ihrem Bericht)\n"
+    "  --dry-run        Probelauf: alles wie beim Update, auch Statistik und Bericht,\n"
+    "                   dann zurückgenommen; keine Sicherung, die Datenbank bleibt unverändert\n"
+    "  --report DATEI   den ganzen Änderungsbericht als CSV (Excel, LibreOffice) schreiben\n"
+    "  --max-removed PROZENT\n"
+    "                   höchstens so viel Prozent der Tarifzeilen darf ein Update\n"
+    "                   entfernen, sonst wird es nicht übernommen (Vorgabe 10, 100: keine Grenze)\n"
+    "  Rückgabewert: 0 gespeichert (beim Probelauf: wäre gespeichert worden), 1 fehlgeschlagen,\n"
+    "  abgebrochen oder abgelehnt, 2 falscher Aufruf.\n");
+
+namespace {
+
+// What the run's messages have not said: the report, where the backup and
+// the report went, why nothing was kept.
+void TellOutcome(const RunRequest &request, RunOutcome outcome, const RunReport &report)
+{
+    const bool showReport = outcome == RunOutcome::Committed || (request.dryRun && outcome != RunOutcome::Failed
+                                                                 && outcome != RunOutcome::Stopped);
+    switch (outcome) {
+    case RunOutcome::Committed:
+        if (!report.backupPath.isEmpty())
+            WriteLine(stdout, QStringLiteral("Sicherung des vorigen Stands: ") + report.backupPath);
+        if (!report.keptReportPath.isEmpty())
+            WriteLine(stdout, QStringLiteral("Bericht zur Sicherung: ") + report.keptReportPath);
+        break;
+    case RunOutcome::DryRunDone:
+        WriteLine(stdout, QStringLiteral("Probelauf: Nichts wurde gespeichert, die Datenbank ist unverändert."));
+        break;
+    case RunOutcome::Refused:
+        WriteLine(stderr, RemovedRowsText(report.changes->counts, request.maxRemovedPercent)
+                              + QStringLiteral("\nDas Update wurde nicht übernommen, die Datenbank ist unverändert. "
+                                               "Soll es trotzdem übernommen werden: --max-removed 100"));
+        break;
+    case RunOutcome::Stopped:
+        WriteLine(stderr, QStringLiteral("Abgebrochen: Die Datenbank ist unverändert."));
+        break;
+    case RunOutcome::Failed:
+        if (!report.downloadFailure.isEmpty())
+            WriteLine(stderr, report.downloadFailure);
+        break;
+    }
+    if (!request.reportFile.isEmpty() && showReport)
+        WriteLine(stdout, QStringLiteral("Bericht: ") + request.reportFile);
+    if (showReport && report.changes)
+        PrintChangeReport(*report.changes);
+}
+
+} // namespace
 
 int Update(const QStringList &arguments)
 {
@@ -34,7 +82,11 @@ int Update(const QStringList &arguments)
     const QCommandLineOption customerId(QStringLiteral("customer-id"), QStringLiteral("Kunden-ID"),
                                         QStringLiteral("ID"));
     const QCommandLineOption noBackup(QStringLiteral("no-backup"), QStringLiteral("ohne Sicherung"));
-    parser.addOptions({db, file, settingsFile, download, customerId, noBackup});
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QStringLiteral("Probelauf"));
+    const QCommandLineOption reportFile(QStringLiteral("report"), QStringLiteral("Bericht"), QStringLiteral("DATEI"));
+    const QCommandLineOption maxRemoved(QStringLiteral("max-removed"), QStringLiteral("Entfernen höchstens"),
+                                        QStringLiteral("PROZENT"));
+    parser.addOptions({db, file, settingsFile, download, customerId, noBackup, dryRun, reportFile, maxRemoved});
     AddRuleOptions(parser);
     int exitCode = kExitOk;
     if (!ParseOptions(parser, arguments, exitCode))
@@ -75,6 +127,15 @@ int Update(const QStringList &arguments)
     if (!ApplyRuleOptions(parser, UserLocale(), request.rule, ruleError))
         return UsageError(ruleError);
     request.backupFirst = !parser.isSet(noBackup);
+    request.dryRun = parser.isSet(dryRun);
+    request.reportFile = parser.value(reportFile);
+    if (parser.isSet(maxRemoved)) {
+        const std::optional<double> share = ParsePercent(parser.value(maxRemoved), UserLocale());
+        if (!share || *share < 0.0 || *share > 1.0)
+            return UsageError(QStringLiteral("--max-removed erwartet einen Anteil von 0 bis 100 Prozent, nicht „%1“.")
+                                  .arg(parser.value(maxRemoved)));
+        request.maxRemovedPercent = *share * 100.0;
+    }
     for (const QString &warning : request.rule.Warnings())
         WriteLine(stderr, QStringLiteral("Warnung: ") + warning);
 
@@ -82,13 +143,8 @@ int Update(const QStringList &arguments)
     ConsoleProgressSink progress(ConsoleProgressSink::StderrIsTerminal());
     RunReport report;
     const RunOutcome outcome = RunUpdate(request, progress, messages, &report);
-    if (!report.backupPath.isEmpty() && outcome == RunOutcome::Committed)
-        WriteLine(stdout, QStringLiteral("Sicherung des vorigen Stands: ") + report.backupPath);
-    if (outcome == RunOutcome::Stopped)
-        WriteLine(stderr, QStringLiteral("Abgebrochen: Die Datenbank ist unverändert."));
-    else if (outcome == RunOutcome::Failed && !report.downloadFailure.isEmpty())
-        WriteLine(stderr, report.downloadFailure);
-    return outcome == RunOutcome::Committed ? kExitOk : kExitFailed;
+    TellOutcome(request, outcome, report);
+    return outcome == RunOutcome::Committed || outcome == RunOutcome::DryRunDone ? kExitOk : kExitFailed;
 }
 
 } // namespace preisliste

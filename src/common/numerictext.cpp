@@ -73,6 +73,11 @@ bool IsNumericText(QByteArrayView utf8)
 
 double ReadLeadingNumber(QStringView text)
 {
+    return TryReadLeadingNumber(text).value_or(0.0);
+}
+
+std::optional<double> TryReadLeadingNumber(QStringView text)
+{
     std::string number;
     number.reserve(static_cast<std::size_t>(text.size()));
     enum class Part { Sign, Mantissa, ExponentSign, Exponent } part = Part::Sign;
@@ -109,7 +114,7 @@ double ReadLeadingNumber(QStringView text)
         }
     }
     if (!mantissaDigits)
-        return 0.0;
+        return std::nullopt;
     // An exponent mark without digits does not belong to the number.
     if (beforeExponent > 0 && !IsDigit(static_cast<unsigned char>(number.back())))
         number.resize(beforeExponent);
@@ -126,7 +131,9 @@ double ReadLeadingNumber(QStringView text)
             return negative ? -0.0 : 0.0;
         return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     }
-    return error == std::errc() ? value : 0.0;
+    if (error != std::errc())
+        return std::nullopt;
+    return value;
 }
 
 } // namespace preisliste

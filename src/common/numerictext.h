@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QStringView>
 
+#include <optional>
+
 namespace preisliste {
 
 // True for a text that is a number once the blanks around it are removed: an
@@ -17,5 +19,10 @@ bool IsNumericText(QByteArrayView utf8);
 // first character that cannot continue the number. No leading number gives 0.
 // Infinity is returned for a number too large for a double.
 double ReadLeadingNumber(QStringView text);
+
+// The same reading, but empty when the text holds no digit where the number
+// starts: "abc", "-", "€ 5" and the empty text are no number, while "5 €"
+// and "-0,5" are.
+std::optional<double> TryReadLeadingNumber(QStringView text);
 
 } // namespace preisliste

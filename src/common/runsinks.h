@@ -29,6 +29,14 @@ class MessageSink {
 public:
     virtual ~MessageSink() = default;
     virtual void ShowMessage(MessageIcon icon, const QString &title, const QString &text) = 0;
+    // A message with details the operator may unfold ("Details einblenden…"
+    // in the window). A sink without such a place shows the message alone.
+    virtual void ShowDetailedMessage(MessageIcon icon, const QString &title, const QString &text,
+                                     const QString &details)
+    {
+        Q_UNUSED(details);
+        ShowMessage(icon, title, text);
+    }
 
     void ShowError(const QString &text) { ShowMessage(MessageIcon::Error, kProgramTitle, text); }
     void ShowWarning(const QString &text) { ShowMessage(MessageIcon::Warning, kProgramTitle, text); }

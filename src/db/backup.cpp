@@ -1,5 +1,7 @@
 #include "db/backup.h"
 
+#include "db/sqlitefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,31 +9,12 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <memory>
 
 namespace preisliste {
 
 namespace {
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd_HH-mm-ss");
-
-struct SqliteCloser {
-    void operator()(sqlite3 *handle) const { sqlite3_close_v2(handle); }
-};
-using SqliteHandlePtr = std::unique_ptr<sqlite3, SqliteCloser>;
-
-SqliteHandlePtr OpenFile(const QString &path, int flags, int busyTimeoutMs, QString &error)
-{
-    sqlite3 *raw = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, flags, nullptr);
-    SqliteHandlePtr handle(raw);
-    if (rc != SQLITE_OK) {
-        error = QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
-        return nullptr;
-    }
-    sqlite3_busy_timeout(raw, busyTimeoutMs);
-    return handle;
-}
 
 // Copies every page of `source` into `destination` in one step, which holds
 // the source's read lock and the destination's write lock throughout.
@@ -105,14 +88,16 @@ QString NewBackupPath(const QString &databasePath)
 void RemoveOldBackups(const QString &databasePath)
 {
     const QStringList files = BackupFiles(databasePath);
-    for (qsizetype i = kBackupsKept; i < files.size(); ++i)
+    for (qsizetype i = kBackupsKept; i < files.size(); ++i) {
         QFile::remove(files.at(i));
+        QFile::remove(ReportPathOfBackup(files.at(i)));
+    }
 }
 
 qint64 CountTariffRows(const QString &path)
 {
     QString error;
-    const SqliteHandlePtr handle = OpenFile(path, SQLITE_OPEN_READONLY, 1000, error);
+    const SqliteHandlePtr handle = OpenSqliteFile(path, SQLITE_OPEN_READONLY, 1000, error);
     sqlite3_stmt *statement = nullptr;
     qint64 rows = -1;
     if (handle && sqlite3_prepare_v2(handle.get(), "SELECT count(*) FROM Numbers", -1, &statement, nullptr) == SQLITE_OK
@@ -136,35 +121,90 @@ QString BackupFolder(const QString &databasePath)
 
 BackupResult BackupTariffDatabase(const QString &databasePath, int busyTimeoutMs)
 {
-    const QString failure = QStringLiteral("Die Sicherung der Datenbank %1 ist fehlgeschlagen: %2. "
-                                           "Es wurde nichts verändert.");
+    PendingBackup backup;
+    if (!backup.Take(databasePath, busyTimeoutMs) || !backup.Name())
+        return Failure(backup.Error());
+    backup.Confirm();
+    return BackupResult{true, backup.Path(), {}};
+}
+
+PendingBackup::~PendingBackup()
+{
+    Discard();
+}
+
+bool PendingBackup::Take(const QString &databasePath, int busyTimeoutMs)
+{
+    Discard();
+    databasePath_ = databasePath;
     if (!QFileInfo(databasePath).isFile())
-        return Failure(failure.arg(databasePath, QStringLiteral("die Datei existiert nicht")));
+        return Fail(QStringLiteral("die Datei existiert nicht"));
+    createdFolder_ = !QFileInfo::exists(BackupFolder(databasePath));
     if (!QDir().mkpath(BackupFolder(databasePath)))
-        return Failure(failure.arg(databasePath, QStringLiteral("der Ordner %1 kann nicht angelegt werden")
-                                                     .arg(BackupFolder(databasePath))));
+        return Fail(QStringLiteral("der Ordner %1 kann nicht angelegt werden").arg(BackupFolder(databasePath)));
     QString error;
-    const QString target = NewBackupPath(databasePath);
-    // Written under a name no listing picks up, then renamed: a backup cut
-    // short (a crash, a full disk) never passes for a good one.
-    const QString partial = target + QStringLiteral(".partial");
+    targetPath_ = NewBackupPath(databasePath);
+    const QString partial = targetPath_ + QStringLiteral(".partial");
     bool copied = false;
     {
-        const SqliteHandlePtr source = OpenFile(databasePath, SQLITE_OPEN_READONLY, busyTimeoutMs, error);
+        const SqliteHandlePtr source = OpenSqliteFile(databasePath, SQLITE_OPEN_READONLY, busyTimeoutMs, error);
         const SqliteHandlePtr destination =
-            source ? OpenFile(partial, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeoutMs, error) : nullptr;
+            source ? OpenSqliteFile(partial, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeoutMs, error) : nullptr;
         copied = destination && CopyDatabase(source.get(), destination.get(), error);
     }
-    if (copied && !QFile::rename(partial, target)) {
-        copied = false;
-        error = QStringLiteral("die Datei %1 kann nicht angelegt werden").arg(target);
-    }
+    currentPath_ = partial;
     if (!copied) {
-        QFile::remove(partial);
-        return Failure(failure.arg(databasePath, error));
+        Discard();
+        return Fail(error);
     }
-    RemoveOldBackups(databasePath);
-    return BackupResult{true, target, {}};
+    return true;
+}
+
+bool PendingBackup::Name()
+{
+    if (!IsTaken())
+        return false;
+    if (currentPath_ == targetPath_)
+        return true;
+    if (!QFile::rename(currentPath_, targetPath_)) {
+        Discard();
+        return Fail(QStringLiteral("die Datei %1 kann nicht angelegt werden").arg(targetPath_));
+    }
+    currentPath_ = targetPath_;
+    return true;
+}
+
+void PendingBackup::Confirm()
+{
+    if (currentPath_ != targetPath_)
+        return;
+    currentPath_.clear();
+    createdFolder_ = false;
+    RemoveOldBackups(databasePath_);
+}
+
+void PendingBackup::Discard()
+{
+    if (!IsTaken())
+        return;
+    QFile::remove(currentPath_);
+    currentPath_.clear();
+    // A folder made for this backup alone goes with it.
+    if (createdFolder_)
+        QDir().rmdir(BackupFolder(databasePath_));
+}
+
+bool PendingBackup::Fail(const QString &reason)
+{
+    error_ = QStringLiteral("Die Sicherung der Datenbank %1 ist fehlgeschlagen: %2. Es wurde nichts verändert.")
+                 .arg(databasePath_, reason);
+    return false;
+}
+
+QString ReportPathOfBackup(const QString &backupPath)
+{
+    const QFileInfo backup(backupPath);
+    return backup.dir().filePath(backup.completeBaseName() + QStringLiteral(".csv"));
 }
 
 QList<BackupInfo> ListBackups(const QString &databasePath)
@@ -188,9 +228,9 @@ BackupResult RestoreTariffDatabase(const QString &databasePath, const QString &b
     if (!before.ok)
         return Failure(failure.arg(backupPath, before.error));
     QString error;
-    const SqliteHandlePtr source = OpenFile(backupPath, SQLITE_OPEN_READONLY, busyTimeoutMs, error);
+    const SqliteHandlePtr source = OpenSqliteFile(backupPath, SQLITE_OPEN_READONLY, busyTimeoutMs, error);
     const SqliteHandlePtr destination =
-        source ? OpenFile(databasePath, SQLITE_OPEN_READWRITE, busyTimeoutMs, error) : nullptr;
+        source ? OpenSqliteFile(databasePath, SQLITE_OPEN_READWRITE, busyTimeoutMs, error) : nullptr;
     if (!destination || !CopyDatabase(source.get(), destination.get(), error))
         return Failure(failure.arg(backupPath, error));
     return before;

@@ -31,6 +31,46 @@ QString BackupFolder(const QString &databasePath);
 // 14-03-05.mdb"). Then removes all but the newest kBackupsKept of them.
 BackupResult BackupTariffDatabase(const QString &databasePath, int busyTimeoutMs = 5000);
 
+// A backup taken at the start of an update, kept only if the update is
+// committed: a run that fails, is stopped or refused leaves no backup and
+// removes none of the kept ones, so failed runs never push a good backup out.
+// Take() copies under a name no listing picks up; Name() gives the copy its
+// final name just before the commit, so a committed update always has its
+// backup; Confirm() after the commit removes the backups beyond the newest
+// kBackupsKept. Unconfirmed, the copy is removed when the object goes away.
+class PendingBackup {
+public:
+    PendingBackup() = default;
+    ~PendingBackup();
+    PendingBackup(const PendingBackup &) = delete;
+    PendingBackup &operator=(const PendingBackup &) = delete;
+
+    // False with Error() set on failure; nothing is left behind then.
+    bool Take(const QString &databasePath, int busyTimeoutMs = 5000);
+    bool Name();
+    void Confirm();
+    // Removes the copy, under either name, unless confirmed.
+    void Discard();
+
+    bool IsTaken() const { return !currentPath_.isEmpty(); }
+    // The backup's final name.
+    const QString &Path() const { return targetPath_; }
+    const QString &Error() const { return error_; }
+
+private:
+    bool Fail(const QString &reason);
+
+    QString databasePath_;
+    QString targetPath_;
+    QString currentPath_; // where the copy lies now; empty once confirmed or discarded
+    bool createdFolder_ = false;
+    QString error_;
+};
+
+// The report of the update whose backup is at `backupPath`: same folder and
+// name, ending in ".csv".
+QString ReportPathOfBackup(const QString &backupPath);
+
 // The backups of the database, newest first.
 QList<BackupInfo> ListBackups(const QString &databasePath);
 

@@ -69,6 +69,7 @@ std::optional<QString> PriceListReader::ReadFileLine()
     // A last line without a line end counts, unless it is only CRs.
     if (!complete && raw.isEmpty())
         return std::nullopt;
+    ++lineNumber_;
     return DecodeText(raw, encoding_);
 }
 

@@ -30,6 +30,9 @@ public:
     // has no complete line at all.
     std::optional<QString> ReadFileLine();
 
+    // The number of the line ReadFileLine() returned last, counting from 1;
+    // 0 before the first.
+    qint64 LineNumber() const { return lineNumber_; }
     qint64 Position() const { return position_; }
     qint64 Size() const { return size_; }
     TextEncoding Encoding() const { return encoding_; }
@@ -40,6 +43,7 @@ private:
     const char *data_ = nullptr; // the whole file
     qint64 size_ = 0;
     qint64 position_ = 0;
+    qint64 lineNumber_ = 0;
     bool hasLineFeed_ = false;
     TextEncoding encoding_ = TextEncoding::Utf8;
     QString error_;

@@ -4,6 +4,7 @@
 #include "common/numerictext.h"
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
+#include "db/sqlitestatement.h"
 #include "pricelist/pricelistfile.h"
 
 #include <QSqlQuery>
@@ -26,13 +27,45 @@ std::optional<QByteArray> TextValue(const std::optional<QString> &text)
     return text->toUtf8();
 }
 
+// The purchase price as the staging table keeps it, in whole 1/10000 €;
+// empty when the text holds no number or one beyond the currency range.
 std::optional<double> PriceValue(const std::optional<QString> &text)
 {
-    const double number = text ? ReadLeadingNumber(*text) : 0.0;
-    // A number beyond the currency range is not a price; the row keeps no
-    // purchase price rather than a wrong one.
-    if (const auto price = Currency::TryFromDouble(number))
+    const std::optional<double> number = text ? TryReadLeadingNumber(*text) : std::nullopt;
+    if (!number)
+        return std::nullopt;
+    if (const auto price = Currency::TryFromDouble(*number))
         return price->ToDouble();
+    return std::nullopt;
+}
+
+// Prices from here on are no calls' prices but a wrong column or a typo;
+// the merge has always dropped them.
+constexpr double kHighestPurchasePrice = 3.0;
+
+std::optional<QString> PrefixProblem(const std::optional<QString> &prefix)
+{
+    if (!prefix || prefix->isEmpty())
+        return QStringLiteral("Vorwahl fehlt");
+    if (prefix->size() > kMaxTextLength)
+        return QStringLiteral("Vorwahl hat mehr als %1 Zeichen").arg(kMaxTextLength);
+    if (!IsNumericText(QStringView(*prefix)))
+        return QStringLiteral("Vorwahl ist keine Zahl");
+    return std::nullopt;
+}
+
+std::optional<QString> PriceProblem(const std::optional<QString> &text)
+{
+    if (!text || text->isEmpty())
+        return QStringLiteral("Preis fehlt");
+    const std::optional<double> number = TryReadLeadingNumber(*text);
+    if (!number)
+        return QStringLiteral("Preis ist keine Zahl");
+    if (*number < 0)
+        return QStringLiteral("Preis ist negativ");
+    const std::optional<double> price = PriceValue(text);
+    if (!price || *price >= kHighestPurchasePrice)
+        return QStringLiteral("Preis von 3 € oder mehr");
     return std::nullopt;
 }
 
@@ -61,10 +94,8 @@ public:
         const std::optional<double> price = PriceValue(fields[2]);
         BindText(1, prefix);
         BindText(2, destination);
-        if (price)
-            sqlite3_bind_double(statement_, 3, *price);
-        else
-            sqlite3_bind_null(statement_, 3);
+        // SkipReason() has let through only lines with a price.
+        sqlite3_bind_double(statement_, 3, price.value_or(0.0));
         const int result = sqlite3_step(statement_);
         sqlite3_reset(statement_);
         return result == SQLITE_DONE;
@@ -111,15 +142,42 @@ void SkipServerHeader(PriceListReader &reader)
     }
 }
 
-bool CreateStagingTable(RunContext &context)
+bool CreateStagingTables(RunContext &context)
 {
     QSqlQuery query(context.database);
     query.exec(QStringLiteral("DROP TABLE Import2")); // fails harmlessly when missing
-    if (query.exec(kCreateImport2Statement))
+    if (query.exec(kCreateImport2Statement)
+        && query.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS SkippedLines "
+                                     "(LineNumber INTEGER, Line TEXT, Reason TEXT)"))
+        && query.exec(QStringLiteral("DELETE FROM ") + kSkippedLinesTable))
         return true;
     context.messages.ShowError(QStringLiteral("Fehler: ") + DescribeError(query.lastError()));
     return false;
 }
+
+// Records the lines the import does not take. Few lines of a real list are
+// skipped, so one plain prepared insert is quick enough.
+class SkippedLineRecorder {
+public:
+    explicit SkippedLineRecorder(QSqlDatabase &database)
+    {
+        statement_.Prepare(SqliteHandle(database), QStringLiteral("INSERT INTO %1 (LineNumber, Line, Reason) "
+                                                                  "VALUES (?1, ?2, ?3)")
+                                                       .arg(kSkippedLinesTable));
+    }
+    bool Record(qint64 lineNumber, const QString &line, const QString &reason)
+    {
+        statement_.BindInt64(1, lineNumber);
+        statement_.BindString(2, line);
+        statement_.BindString(3, reason);
+        return statement_.Run();
+    }
+    bool Failed() const { return statement_.Failed(); }
+    const QString &Error() const { return statement_.Error(); }
+
+private:
+    SqliteStatement statement_;
+};
 
 int PercentRead(const PriceListReader &reader)
 {
@@ -127,6 +185,19 @@ int PercentRead(const PriceListReader &reader)
 }
 
 } // namespace
+
+std::optional<QString> SkipReason(const QString &line, const PriceListFields &fields)
+{
+    if (!fields[0]) {
+        // A list saved with the wrong separator has one field per line.
+        if (!line.contains(u';') && line.contains(u','))
+            return QStringLiteral("zu wenige Felder: Die Zeile ist mit „,“ getrennt, die Preisliste braucht „;“");
+        return QStringLiteral("zu wenige Felder (Vorwahl;Ziel;Preis)");
+    }
+    if (auto problem = PrefixProblem(fields[0]))
+        return problem;
+    return PriceProblem(fields[2]);
+}
 
 bool ImportPriceListFile(const QString &path, RunContext &context)
 {
@@ -149,11 +220,13 @@ bool ImportPriceListFile(const QString &path, RunContext &context)
     if (firstLine->startsWith(kServerFormMarker, Qt::CaseInsensitive))
         SkipServerHeader(reader);
 
-    if (!CreateStagingTable(context))
+    if (!CreateStagingTables(context))
         return false;
     StagingInsert insert(context.database);
-    if (!insert.IsPrepared()) {
-        context.messages.ShowError(QStringLiteral("Fehler: ") + insert.Error());
+    SkippedLineRecorder skipped(context.database);
+    if (!insert.IsPrepared() || skipped.Failed()) {
+        context.messages.ShowError(QStringLiteral("Fehler: ")
+                                   + (insert.IsPrepared() ? skipped.Error() : insert.Error()));
         return false;
     }
     while (const std::optional<QString> line = reader.ReadFileLine()) {
@@ -161,9 +234,12 @@ bool ImportPriceListFile(const QString &path, RunContext &context)
             return false;
         if (line->isEmpty())
             continue; // an empty line between data lines carries nothing
-        if (!insert.Insert(ParseCsvLine(*line))) {
+        const PriceListFields fields = ParseCsvLine(*line);
+        const std::optional<QString> reason = SkipReason(*line, fields);
+        const bool stored = reason ? skipped.Record(reader.LineNumber(), *line, *reason) : insert.Insert(fields);
+        if (!stored) {
             context.messages.ShowError(QStringLiteral("Fehler: Die Preisliste konnte nicht übernommen werden: ")
-                                       + insert.Error());
+                                       + (reason ? skipped.Error() : insert.Error()));
             return false;
         }
     }

@@ -8,6 +8,12 @@
 #include "pricelist/downloadlist.h"
 #include "pricelist/stagingimport.h"
 #include "pricing/recalculation.h"
+#include "common/localeformat.h"
+#include "db/sqlitestatement.h"
+#include "report/reporttext.h"
+
+#include <QFile>
+#include <QTemporaryFile>
 
 #include <sqlite3.h>
 
@@ -106,58 +112,238 @@ private:
     const ProgressSink &progress_;
 };
 
+// Holds the stages' messages until the transaction has ended: a message box
+// waiting for the operator would otherwise keep Telvoro from its database,
+// and the messages of a refused update are never shown.
+class HeldMessages : public MessageSink {
+public:
+    void ShowMessage(MessageIcon icon, const QString &title, const QString &text) override
+    {
+        held_.append({icon, title, text});
+    }
+    void ShowTo(MessageSink &messages) const
+    {
+        for (const Held &message : held_)
+            messages.ShowMessage(message.icon, message.title, message.text);
+    }
+
+private:
+    struct Held {
+        MessageIcon icon;
+        QString title;
+        QString text;
+    };
+    QList<Held> held_;
+};
+
+// The tariff as it was before the update, for the report: a copy on the
+// run's connection, in its temporary schema, gone with the connection.
+constexpr char kTariffBeforeTable[] = "temp.TariffBefore";
+
+bool CopyTariffBefore(RunContext &context)
+{
+    SqliteStatement copy;
+    if (copy.Prepare(SqliteHandle(context.database),
+                     QStringLiteral("CREATE TABLE %1 AS SELECT Number, Name, Price_EUR, Rate_EK FROM main.Numbers")
+                         .arg(QLatin1String(kTariffBeforeTable)))
+        && copy.Run())
+        return true;
+    context.messages.ShowError(QStringLiteral("Fehler: ") + copy.Error());
+    return false;
+}
+
+// Compares the tariff now with the copy taken at the start; the whole report
+// goes to `csv` when given.
+std::optional<ChangeReport> CompareWithTariffBefore(const RunRequest &request, RunContext &context, QIODevice *csv)
+{
+    const ReportSources sources{
+        .before = QLatin1String(kTariffBeforeTable),
+        .after = QStringLiteral("main.Numbers"),
+        .skippedLines = request.source == PriceListSource::None ? QString() : kSkippedLinesTable,
+        .vat = request.rule.VAT(),
+    };
+    QString error;
+    std::optional<ChangeReport> report =
+        CompareTariffs(SqliteHandle(context.database), sources, csv, context.progress, error);
+    if (!report && !error.isEmpty())
+        context.messages.ShowError(QStringLiteral("Fehler: ") + error);
+    return report;
+}
+
+// Copies the report written during the run to `target`, replacing a file
+// there. Empty on success, else a German warning.
+QString SaveReportCopy(QTemporaryFile &written, const QString &target)
+{
+    written.flush();
+    QFile::remove(target);
+    if (QFile::copy(written.fileName(), target)) {
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        return {};
+    }
+    return QStringLiteral("Der Bericht konnte nicht nach %1 geschrieben werden.").arg(target);
+}
+
+// One update run, stage by stage; RunUpdate() below reads as its outline.
+class UpdateRun {
+public:
+    UpdateRun(const RunRequest &request, ProgressSink &progress, MessageSink &messages, RunReport &told)
+        : request_(request), progress_(progress), messages_(messages), told_(told)
+    {
+    }
+
+    RunOutcome Run()
+    {
+        const auto connection = OpenTariffDatabase(request_.databaseFile, 2, messages_, request_.busyTimeoutMs);
+        if (!connection)
+            return RunOutcome::Failed;
+        // The download comes before the transaction: however long the server
+        // takes, Telvoro is never kept from writing to its database meanwhile.
+        told_.priceListFile = request_.priceListFile;
+        if (request_.source == PriceListSource::Download
+            && !DownloadPriceList(request_, progress_, told_.priceListFile, told_.downloadFailure))
+            return progress_.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
+
+        SqlTransaction transaction(connection->Database());
+        if (!transaction.Begin()) {
+            messages_.ShowError(QStringLiteral("Fehler: ") + transaction.Error());
+            return RunOutcome::Failed;
+        }
+        // Taken inside the transaction, whose write lock keeps every other
+        // program from changing the database between the backup and the run.
+        PendingBackup backup;
+        if (request_.backupFirst && !request_.dryRun && !backup.Take(connection->Path(), request_.busyTimeoutMs)) {
+            messages_.ShowError(backup.Error());
+            return RunOutcome::Failed;
+        }
+        const RunOutcome outcome = RunInTransaction(connection->Database(), transaction, backup);
+        if (transaction.IsActive())
+            transaction.Rollback();
+        CloseTariffDatabase(connection.get());
+        // A refused update has done nothing; what its stages said would only
+        // hide why. A dry run shows everything.
+        if (outcome != RunOutcome::Refused || request_.dryRun)
+            held_.ShowTo(messages_);
+        if (outcome == RunOutcome::Committed)
+            Finish();
+        return outcome;
+    }
+
+private:
+    // Everything between begin and the end of the transaction. The held
+    // messages are shown by the caller once it has ended.
+    RunOutcome RunInTransaction(QSqlDatabase &database, SqlTransaction &transaction, PendingBackup &backup)
+    {
+        const StopInterruptsStatements interruptible(SqliteHandle(database), progress_);
+        QuietAfterStop stageMessages(held_, progress_);
+        RunContext context{database, progress_, stageMessages};
+        // A stop asked for after the last stage's last progress call still
+        // counts: nothing is committed once the operator has pressed "Stopp".
+        bool ok = OpenReportFile() && CopyTariffBefore(context)
+                  && RunStagesReportingErrors(request_, told_.priceListFile, context);
+        if (ok)
+            told_.changes = CompareWithTariffBefore(request_, context, reportFile_.isOpen() ? &reportFile_ : nullptr);
+        ok = ok && told_.changes && !progress_.StopRequested();
+        if (!ok)
+            return progress_.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
+        const bool refused = RemovesTooMuch(told_.changes->counts, request_.maxRemovedPercent);
+        if (request_.dryRun || refused) {
+            transaction.Rollback();
+            if (request_.dryRun)
+                SaveRequestedReport();
+            return refused ? RunOutcome::Refused : RunOutcome::DryRunDone;
+        }
+        // The backup gets its name before the commit, so a committed update
+        // always has one; if the commit fails, the backup goes again.
+        if (backup.IsTaken() && !backup.Name()) {
+            held_.ShowError(backup.Error());
+            return RunOutcome::Failed;
+        }
+        if (!transaction.Commit()) {
+            held_.ShowError(QStringLiteral("Fehler: Die Änderungen konnten nicht gespeichert werden: ")
+                            + transaction.Error());
+            return RunOutcome::Failed;
+        }
+        if (backup.IsTaken()) {
+            told_.backupPath = backup.Path();
+            backup.Confirm();
+        }
+        return RunOutcome::Committed;
+    }
+
+    // The whole report is written while the transaction is open, into a
+    // private temporary file, and copied to where it is kept only once the
+    // run has decided.
+    bool OpenReportFile()
+    {
+        const bool wanted = !request_.reportFile.isEmpty() || (request_.backupFirst && !request_.dryRun);
+        if (!wanted || reportFile_.open())
+            return true;
+        held_.ShowError(QStringLiteral("Fehler: Für den Bericht kann keine temporäre Datei angelegt werden: ")
+                        + reportFile_.errorString());
+        return false;
+    }
+
+    void SaveRequestedReport()
+    {
+        if (request_.reportFile.isEmpty())
+            return;
+        const QString failure = SaveReportCopy(reportFile_, request_.reportFile);
+        if (!failure.isEmpty())
+            told_.warnings.append(failure);
+    }
+
+    void Finish()
+    {
+        if (!told_.backupPath.isEmpty()) {
+            const QString kept = ReportPathOfBackup(told_.backupPath);
+            const QString failure = SaveReportCopy(reportFile_, kept);
+            if (failure.isEmpty())
+                told_.keptReportPath = kept;
+            else
+                told_.warnings.append(failure);
+        }
+        SaveRequestedReport();
+        for (const QString &warning : told_.warnings)
+            messages_.ShowWarning(warning);
+        progress_.SetProgress(100, -1);
+        const QString savedAt = !request_.reportFile.isEmpty() ? request_.reportFile : told_.keptReportPath;
+        messages_.ShowDetailedMessage(MessageIcon::Information, kProgramTitle, QStringLiteral("Fertig!"),
+                                      ReportDetailsText(*told_.changes, UserLocale(), savedAt));
+    }
+
+    const RunRequest &request_;
+    ProgressSink &progress_;
+    MessageSink &messages_;
+    RunReport &told_;
+    HeldMessages held_;
+    QTemporaryFile reportFile_;
+};
+
 } // namespace
+
+bool RemovesTooMuch(const ChangeCounts &counts, double maxRemovedPercent)
+{
+    if (maxRemovedPercent >= 100.0 || counts.rowsBefore == 0)
+        return false;
+    return double(counts.removedRows) * 100.0 > maxRemovedPercent * double(counts.rowsBefore);
+}
+
+QString RemovedRowsText(const ChangeCounts &counts, double maxRemovedPercent)
+{
+    const QLocale locale = UserLocale();
+    const double share = counts.rowsBefore > 0 ? double(counts.removedRows) / double(counts.rowsBefore) : 0.0;
+    return QStringLiteral("Das Update würde %1 von %2 Tarifzeilen entfernen (%3), erlaubt sind höchstens %4. "
+                          "Ist die Preisliste vollständig und die richtige Datei?")
+        .arg(locale.toString(counts.removedRows), locale.toString(counts.rowsBefore), FormatPercent(share, locale),
+             FormatPercent(maxRemovedPercent / 100.0, locale));
+}
 
 RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages, RunReport *report)
 {
     RunReport ignored;
     RunReport &told = report ? *report : ignored;
     told = RunReport{};
-    const auto connection = OpenTariffDatabase(request.databaseFile, 2, messages, request.busyTimeoutMs);
-    if (!connection)
-        return RunOutcome::Failed;
-
-    // The download comes before the transaction: however long the server
-    // takes, Telvoro is never kept from writing to its database meanwhile.
-    QString file = request.priceListFile;
-    if (request.source == PriceListSource::Download
-        && !DownloadPriceList(request, progress, file, told.downloadFailure))
-        return progress.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
-
-    SqlTransaction transaction(connection->Database());
-    if (!transaction.Begin()) {
-        messages.ShowError(QStringLiteral("Fehler: ") + transaction.Error());
-        return RunOutcome::Failed;
-    }
-    // Taken inside the transaction, whose write lock keeps every other
-    // program from changing the database between the backup and the run.
-    if (request.backupFirst) {
-        const BackupResult backup = BackupTariffDatabase(connection->Path(), request.busyTimeoutMs);
-        if (!backup.ok) {
-            messages.ShowError(backup.error);
-            return RunOutcome::Failed;
-        }
-        told.backupPath = backup.backupPath;
-    }
-    const StopInterruptsStatements interruptible(SqliteHandle(connection->Database()), progress);
-    QuietAfterStop stageMessages(messages, progress);
-    RunContext context{connection->Database(), progress, stageMessages};
-    // A stop asked for after the last stage's last progress call still
-    // counts: nothing is committed once the operator has pressed "Stopp".
-    bool ok = RunStagesReportingErrors(request, file, context) && !progress.StopRequested();
-    if (ok && !transaction.Commit()) {
-        messages.ShowError(QStringLiteral("Fehler: Die Änderungen konnten nicht gespeichert werden: ")
-                           + transaction.Error());
-        ok = false;
-    }
-    if (!ok) {
-        transaction.Rollback();
-        CloseTariffDatabase(connection.get());
-        return progress.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
-    }
-    progress.SetProgress(100, -1);
-    messages.ShowInformation(QStringLiteral("Fertig!"));
-    return RunOutcome::Committed;
+    return UpdateRun(request, progress, messages, told).Run();
 }
 
 } // namespace preisliste

@@ -3,8 +3,12 @@
 #include "db/tariffdatabase.h"
 #include "pricelist/downloadlist.h"
 #include "pricing/recalcvk.h"
+#include "report/changereport.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 namespace preisliste {
 
@@ -25,21 +29,51 @@ struct RunRequest {
     DownloadLimits downloadLimits{};
     // Copy the database into its backup folder before anything changes.
     bool backupFirst = true;
+    // Run every stage and report, then roll back: nothing is kept, no backup.
+    bool dryRun = false;
+    // The share of the tariff's rows, in percent, that an update may remove
+    // without being refused; 100 lets any update through.
+    double maxRemovedPercent = kDefaultMaxRemovedPercent;
+    // Where to write the whole change report as CSV, besides the copy kept
+    // with the backup; empty for none.
+    QString reportFile;
+
+    static constexpr double kDefaultMaxRemovedPercent = 10.0;
 };
 
-enum class RunOutcome { Committed, Failed, Stopped };
+// Refused: the update would have removed more of the tariff than allowed;
+// it was rolled back before anything was kept. DryRunDone: a dry run that
+// the real update would have committed.
+enum class RunOutcome { Committed, Failed, Stopped, Refused, DryRunDone };
 
-// What a run tells its front end beyond the outcome; the window shows
-// neither, the command line prints both.
+// What a run tells its front end beyond the outcome and its messages.
 struct RunReport {
     QString downloadFailure; // why a download failed or brought no list
     QString backupPath;      // the backup taken before the run changed anything
+    QString priceListFile;   // the list the run read, a downloaded one included
+    // What the update changes; set once every stage has run, also for a run
+    // that was then refused or a dry run.
+    std::optional<ChangeReport> changes;
+    QString keptReportPath;  // the report kept beside the backup
+    QStringList warnings;    // a report that could not be written, in German
 };
 
-// One update of the tariff database in one transaction: open, begin, back up,
-// download, import, merge, recalculate, commit, "Fertig!". Any stage that
-// fails or is stopped rolls everything back, so the database is then exactly
-// as before. Runs on the calling thread, which owns the run's connection; the
+// True when the update behind `counts` removes more than `maxRemovedPercent`
+// of the rows the tariff had.
+bool RemovesTooMuch(const ChangeCounts &counts, double maxRemovedPercent);
+
+// "Das Update würde 369 von 417 Tarifzeilen entfernen (88,5 %) …": the figures
+// of a refused update, for both front ends.
+QString RemovedRowsText(const ChangeCounts &counts, double maxRemovedPercent);
+
+// One update of the tariff database in one transaction: download, open,
+// begin, back up, import, merge, recalculate, compare, commit, "Fertig!".
+// Any stage that fails or is stopped rolls everything back, so the database
+// is then exactly as before, and so does an update that would remove too
+// much of the tariff (Refused, without a message: the front end says why or
+// asks) and a dry run. The stages' messages are shown once the transaction
+// has ended, so no message box keeps other programs waiting for the
+// database. Runs on the calling thread, which owns the run's connection; the
 // front end resets its stop request before calling. A failed download shows
 // no message; why it failed goes to `report` when given.
 RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages,

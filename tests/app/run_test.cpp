@@ -18,9 +18,11 @@ QString SettingsFor(const TempTariff &tariff)
         .arg(QFileInfo(tariff.Path()).absolutePath());
 }
 
+// A list of `lines` new destinations that also keeps the rows of the
+// tariffs here, so that no run removes most of its tariff.
 QByteArray GeneratedList(int lines)
 {
-    QByteArray list = "#Vorwahl;Ziel;Preis\n";
+    QByteArray list = "#Vorwahl;Ziel;Preis\n0043;\xC3\x96sterreich;0,1\n004930;Deutschland Berlin;0,01\n";
     list.reserve(lines * 32);
     for (int i = 0; i < lines; ++i)
         list += "00" + QByteArray::number(100000 + i) + ";Ziel " + QByteArray::number(i) + ";0,0123\n";
@@ -229,8 +231,8 @@ TEST_F(WindowDownloadRun, ShowsTheStatisticsTheCountAndFertigInThisOrder)
 TEST_F(WindowDownloadRun, ARunPricesWithTheRuleAsItStoodAtItsStart)
 {
     server_.Respond(200, kServerList);
-    // While the statistics are on screen the run waits between merge and
-    // recalculation; the operator changes the markup meanwhile.
+    // The operator changes the markup while the statistics are on screen;
+    // the run has priced with the rule as it stood at its start.
     bool changed = false;
     window_->Dialogs().onMessage = [&] {
         if (std::exchange(changed, true))

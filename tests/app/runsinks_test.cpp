@@ -47,7 +47,7 @@ TEST(WindowMessageSink, AWorkerWaitsForEachBoxAndTheBoxesKeepTheirOrder)
     QObject receiver;
     QStringList shown;
     std::atomic<int> returned{0};
-    WindowMessages messages(&receiver, [&](MessageIcon, const QString &title, const QString &) {
+    WindowMessages messages(&receiver, [&](MessageIcon, const QString &title, const QString &, const QString &) {
         // While a box is open the worker has not gone on to the next one.
         EXPECT_EQ(returned.load(), int(shown.size()));
         shown << title;
@@ -69,7 +69,7 @@ TEST(WindowMessageSink, AWorkerWaitsForEachBoxAndTheBoxesKeepTheirOrder)
 TEST(WindowMessageSink, CancelReleasesAWaitingWorker)
 {
     QObject receiver;
-    WindowMessages messages(&receiver, [](MessageIcon, const QString &, const QString &) {});
+    WindowMessages messages(&receiver, [](MessageIcon, const QString &, const QString &, const QString &) {});
     QThread *worker = QThread::create([&] { messages.ShowMessage(MessageIcon::Error, QString(), QString()); });
     worker->start();
     // The window's thread does not take the message; cancelling must free the worker.

@@ -7,11 +7,24 @@
 
 namespace preisliste::test {
 
-void RecordingDialogs::ShowMessage(QWidget *, MessageIcon icon, const QString &title, const QString &text)
+void RecordingDialogs::ShowMessage(QWidget *parent, MessageIcon icon, const QString &title, const QString &text)
+{
+    ShowDetailedMessage(parent, icon, title, text, {});
+}
+
+void RecordingDialogs::ShowDetailedMessage(QWidget *, MessageIcon icon, const QString &title, const QString &text,
+                                           const QString &detailText)
 {
     messages.append({icon, title, text});
+    details.append(detailText);
     if (onMessage)
         onMessage();
+}
+
+bool RecordingDialogs::AskYesNo(QWidget *, const QString &, const QString &question)
+{
+    questions.append(question);
+    return answerYes;
 }
 
 std::optional<QString> RecordingDialogs::ChooseFile(QWidget *, const FileDialogRequest &request)

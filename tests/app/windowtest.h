@@ -22,6 +22,9 @@ namespace preisliste::test {
 class RecordingDialogs : public DialogPresenter {
 public:
     void ShowMessage(QWidget *parent, MessageIcon icon, const QString &title, const QString &text) override;
+    void ShowDetailedMessage(QWidget *parent, MessageIcon icon, const QString &title, const QString &text,
+                             const QString &details) override;
+    bool AskYesNo(QWidget *parent, const QString &title, const QString &question) override;
     void PlayAlertSound() override { ++alerts; }
     std::optional<QString> ChooseFile(QWidget *parent, const FileDialogRequest &request) override;
 
@@ -33,6 +36,9 @@ public:
     QList<FileDialogRequest> fileRequests;
     std::optional<QString> nextChosenFile;
     std::function<void()> onMessage; // runs while a message box would be open
+    QStringList details;             // of every message, empty where it has none
+    QStringList questions;
+    bool answerYes = false;          // the answer to every question
 };
 
 // A download status that answers at once with "Status <id>", remembering

@@ -79,13 +79,15 @@ TEST_F(CliDownload, UpdateWithDownloadRebuildsTheTariffLikeTheSameFile)
 
     const CliResult local = Run({QStringLiteral("update"), QStringLiteral("--file"),
                                  fromFile.WriteFile(QStringLiteral("liste.txt"), kList), QStringLiteral("--db"),
-                                 fromFile.Path(), QStringLiteral("--settings"), WriteSettings(fromFile)});
+                                 fromFile.Path(), QStringLiteral("--settings"), WriteSettings(fromFile),
+                                 QStringLiteral("--max-removed"), QStringLiteral("100")});
     ASSERT_EQ(local.exitCode, 0) << local.err.toStdString();
 
     server_.Respond(200, kList);
     const CliResult downloaded = Run({QStringLiteral("update"), QStringLiteral("--download"),
                                       QStringLiteral("--customer-id"), QStringLiteral("X 1"), QStringLiteral("--db"),
-                                      tariff_.Path(), QStringLiteral("--settings"), settings_});
+                                      tariff_.Path(), QStringLiteral("--settings"), settings_,
+                                      QStringLiteral("--max-removed"), QStringLiteral("100")});
     ASSERT_EQ(downloaded.exitCode, 0) << downloaded.err.toStdString();
 
     EXPECT_EQ(server_.RequestLines(),
@@ -104,7 +106,7 @@ TEST_F(CliDownload, CustomerIdComesFromTheSettingsByDefault)
 {
     server_.Respond(200, kList);
     const CliResult result = Run({QStringLiteral("update"), QStringLiteral("--download"), QStringLiteral("--settings"),
-                                  settings_});
+                                  settings_, QStringLiteral("--max-removed"), QStringLiteral("100")});
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(server_.RequestLines(),
               QStringList{QStringLiteral("GET /kvtedx/getpricelist.php?custid=K-7&head=0 HTTP/1.1")});

@@ -18,7 +18,7 @@ QStringList Update(const QString &db, const QString &list)
 {
     return {QStringLiteral("update"), QStringLiteral("--db"), db, QStringLiteral("--file"), list,
             QStringLiteral("--apply-to"), QStringLiteral("margin-below=1%"), QStringLiteral("--settings"),
-            QStringLiteral("/nonexistent.ini")};
+            QStringLiteral("/nonexistent.ini"), QStringLiteral("--max-removed"), QStringLiteral("100")};
 }
 
 TEST(HostileInput, NamesAreComparedAndStoredLiterally)
@@ -46,9 +46,15 @@ TEST(HostileInput, NamesAreComparedAndStoredLiterally)
               (QStringList{QStringLiteral("002251|COTE D'IVOIRE|0.3"),
                            QStringLiteral("005011|100% Mobil|0.19"),     // new: computed, not 100X's 0,70
                            QStringLiteral("005021|A_B|0.19"),            // new: computed, not A-B's 0,80
-                           QStringLiteral("005031|DROP TABLE Numbers|0"), // the quote protects no ";"
                            QStringLiteral("005041|") + control + QStringLiteral("|0.6"),
                            QStringLiteral("005051|NULL|0.19")}));       // longer than a name may be
+    // The quote protects no ";": the price field is then " --\"", no number,
+    // and the line is skipped rather than sold at 0. So is the prefix
+    // longer than a prefix may be.
+    EXPECT_TRUE(result.err.contains(QStringLiteral("Zeile 5: „005031;\"DROP TABLE Numbers; --\";0,1“ – Preis ist keine Zahl")))
+        << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QStringLiteral("Zeile 8: „") + QString(80, u'9') + QStringLiteral("…“ – Vorwahl hat mehr als 255 Zeichen")))
+        << result.err.toStdString();
     EXPECT_EQ(tariff.Rows(QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
 }
 
@@ -68,7 +74,9 @@ TEST(HostileInput, PathsWithBlanksQuotesSemicolonsAndUmlauts)
     const auto result = RunCli(Update(db, list));
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(TempTariff::RowsOf(db, QStringLiteral("SELECT Name FROM Numbers")), QStringList{"Österreich"});
-    EXPECT_EQ(QDir(folder + QStringLiteral("/backups")).entryList(QDir::Files).size(), 1);
+    const QDir backups(folder + QStringLiteral("/backups"));
+    EXPECT_EQ(backups.entryList({QStringLiteral("*.mdb")}, QDir::Files).size(), 1);
+    EXPECT_EQ(backups.entryList({QStringLiteral("*.csv")}, QDir::Files).size(), 1); // its report
 }
 
 TEST(HostileInput, AListLargerThanAnyPriceListIsRefusedUnread)

@@ -51,7 +51,7 @@ TEST(UpdateRecalculation, WithoutSourceRepricesEveryRowAndReportsTheCount)
     // The last line names the backup of the state before the run.
     const QString backupLine = QStringLiteral("Fertig!\nSicherung des vorigen Stands: ") + tariff.FilePath("backups/");
     EXPECT_TRUE(result.out.contains(backupLine)) << result.out.toStdString();
-    const QString backup = result.out.section(u' ', -1).trimmed();
+    const QString backup = result.out.section(QStringLiteral("Sicherung des vorigen Stands: "), 1).section(u'\n', 0, 0);
     EXPECT_EQ(test::TempTariff::RowsOf(backup, QStringLiteral("SELECT Price_EUR FROM Numbers ORDER BY rowid")),
               (QStringList{"0.23", "0.09", "0.5", "0.25"}));
     EXPECT_TRUE(result.err.isEmpty()) << result.err.toStdString();

@@ -43,6 +43,8 @@ protected:
         request.rule.UseOnAll = false;
         request.rule.SetUseOnMargin(false);
         request.rule.SetUseOnMarkup(false);
+        // These small tariffs lose most of their rows to the lists here.
+        request.maxRemovedPercent = 100;
         return request;
     }
 

@@ -58,10 +58,10 @@ protected:
 
 TEST_F(ImportBinding, PrefixesAndNamesAreTextPricesAreNumbers)
 {
-    ASSERT_TRUE(Import("#Vorwahl\n0049;Deutschland;0,0125\n0043;\xC3\x96sterreich;1\n;;\n"));
+    ASSERT_TRUE(Import("#Vorwahl\n0049;Deutschland;0,0125\n0043;\xC3\x96sterreich;1\n0041;;0,5\n"));
     EXPECT_EQ(Query(QStringLiteral("SELECT typeof(Vorwahl), typeof(Ziel), typeof(PreisEk), PreisEk FROM Import2 "
                                    "ORDER BY rowid")),
-              (QStringList{"text|text|real|0.0125", "text|text|integer|1", "null|null|integer|0"}));
+              (QStringList{"text|text|real|0.0125", "text|text|integer|1", "text|null|real|0.5"}));
 }
 
 TEST_F(ImportBinding, TheLimitOf255CountsCharactersNotBytes)

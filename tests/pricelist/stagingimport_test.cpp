@@ -55,6 +55,18 @@ protected:
         return rows;
     }
 
+    // The skipped lines: line number|reason.
+    QStringList Skipped()
+    {
+        QSqlQuery query(connection_->Database());
+        if (!query.exec(QStringLiteral("SELECT LineNumber, Reason FROM %1 ORDER BY LineNumber").arg(kSkippedLinesTable)))
+            return {QStringLiteral("no SkippedLines")};
+        QStringList rows;
+        while (query.next())
+            rows << query.value(0).toString() + u'|' + query.value(1).toString();
+        return rows;
+    }
+
     test::TempTariff tariff_;
     test::RecordingMessages messages_;
     test::ScriptedProgress progress_;
@@ -91,13 +103,17 @@ TEST_F(StagingImport, PlainFormImportsEveryLaterLine)
                        "1;a;0,05;x;0,04\n2;b;0,05;x;frei\n3;c;0,05;0,04\n"
                        "4;d;1.234,56\n5;e\n6;f;abc\n7;g;\n"));
     EXPECT_EQ(Staged(), (QStringList{"49|Deutschland Festnetz|0.0125", "0049|Name. mit Komma|0.19", "1|a|0.04",
-                                     "2|b|0.05", "3|c|0.05", "4|d|1.234", "NULL|NULL|0", "6|f|0", "7|g|0"}));
+                                     "2|b|0.05", "3|c|0.05", "4|d|1.234"}));
+    // Lines without a usable price would sell at 0; they are named instead.
+    EXPECT_EQ(Skipped(), (QStringList{QStringLiteral("8|zu wenige Felder (Vorwahl;Ziel;Preis)"),
+                                      QStringLiteral("9|Preis ist keine Zahl"), QStringLiteral("10|Preis fehlt")}));
 }
 
 TEST_F(StagingImport, LastLineWithoutLineEndAndEmptyLinesInTheData)
 {
-    ASSERT_TRUE(Import("#Vorwahl\n1;a;1\n\n\n2;b;2\n\r\n3;c;3"));
-    EXPECT_EQ(Staged(), (QStringList{"1|a|1", "2|b|2", "3|c|3"}));
+    ASSERT_TRUE(Import("#Vorwahl\n1;a;1\n\n\n2;b;2\n\r\n3;c;0,3"));
+    EXPECT_EQ(Staged(), (QStringList{"1|a|1", "2|b|2", "3|c|0.3"}));
+    EXPECT_EQ(Skipped(), QStringList{});
 }
 
 TEST_F(StagingImport, Windows1252AndUtf8ArriveAlike)
@@ -113,7 +129,9 @@ TEST_F(StagingImport, ValuesTheColumnsDoNotTakeStayUnset)
 {
     const QByteArray longName(256, 'n');
     ASSERT_TRUE(Import("#Vorwahl\n1;" + longName + ";1\n" + QByteArray(1000, '9') + ";x;1e400\n2;y;-1e20\n3;z;0,00005\n"));
-    EXPECT_EQ(Staged(), (QStringList{"1|NULL|1", "NULL|x|NULL", "2|y|NULL", "3|z|0"}));
+    EXPECT_EQ(Staged(), (QStringList{"1|NULL|1", "3|z|0"}));
+    EXPECT_EQ(Skipped(), (QStringList{QStringLiteral("3|Vorwahl hat mehr als 255 Zeichen"),
+                                      QStringLiteral("4|Preis ist negativ")}));
 }
 
 TEST_F(StagingImport, RepeatedImportReplacesTheStagingTable)
@@ -170,7 +188,9 @@ TEST_F(StagingImport, HugeLinesAndManyFields)
         manyFields += ";x";
     const QByteArray tenMegabytes(10 * 1024 * 1024, 'z');
     ASSERT_TRUE(Import("#Vorwahl\n" + manyFields + "\n2;" + tenMegabytes + ";0,1\n" + tenMegabytes + "\n3;c;3\n"));
-    EXPECT_EQ(Staged(), (QStringList{"1|viele|0.5", "2|NULL|0.1", "NULL|NULL|0", "3|c|3"}));
+    EXPECT_EQ(Staged(), (QStringList{"1|viele|0.5", "2|NULL|0.1"}));
+    EXPECT_EQ(Skipped(), (QStringList{QStringLiteral("4|zu wenige Felder (Vorwahl;Ziel;Preis)"),
+                                      QStringLiteral("5|Preis von 3 € oder mehr")}));
 }
 
 TEST_F(StagingImport, StopEndsTheImport)
@@ -205,6 +225,45 @@ TEST_F(StagingImport, TheStagingTableHasItsDocumentedShape)
     ASSERT_TRUE(query.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'Import2'")) && query.next());
     EXPECT_EQ(query.value(0).toString() + u';', kCreateImport2Statement);
 }
+
+struct SkipCase {
+    const char *line;
+    const char *reason; // nullptr: the line is imported
+};
+
+void PrintTo(const SkipCase &c, std::ostream *os) { *os << c.line; }
+
+class SkipReasons : public testing::TestWithParam<SkipCase> {};
+
+// Only a line with a numeric prefix and a price from 0 to below 3 € becomes a
+// tariff row; anything else could only be sold at 0 or below, or was never
+// a destination.
+TEST_P(SkipReasons, OfADataLine)
+{
+    const QString line = QString::fromUtf8(GetParam().line);
+    const std::optional<QString> reason = SkipReason(line, ParseCsvLine(line));
+    if (GetParam().reason)
+        EXPECT_EQ(reason.value_or(QStringLiteral("(imported)")), QString::fromUtf8(GetParam().reason));
+    else
+        EXPECT_EQ(reason, std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SkipReasons,
+    testing::Values(SkipCase{"0043;A;0,0150", nullptr}, SkipCase{"0043;A;0.5 \u20ac", nullptr},
+                    SkipCase{"0043;A; + 0,5", nullptr}, SkipCase{"0043;A;,5", nullptr},
+                    SkipCase{"0800;Freecall;0", nullptr}, SkipCase{"0043;A;-0", nullptr},
+                    SkipCase{"0043;A;2,9999", nullptr}, SkipCase{"0043;A;abc;x;0,2", nullptr},
+                    SkipCase{"0043;A;", "Preis fehlt"}, SkipCase{"0043;A;  ", "Preis fehlt"},
+                    SkipCase{"0043;A;abc", "Preis ist keine Zahl"},
+                    SkipCase{"0043;A;\u20ac 5", "Preis ist keine Zahl"}, SkipCase{"0043;A;-", "Preis ist keine Zahl"},
+                    SkipCase{"0043;A;-1", "Preis ist negativ"}, SkipCase{"0043;A;- 0,01", "Preis ist negativ"},
+                    SkipCase{"0043;A;3", "Preis von 3 € oder mehr"},
+                    SkipCase{"0043;A;1e400", "Preis von 3 € oder mehr"},
+                    SkipCase{";A;0,1", "Vorwahl fehlt"}, SkipCase{"00 43x;A;0,1", "Vorwahl ist keine Zahl"},
+                    SkipCase{"0043", "zu wenige Felder (Vorwahl;Ziel;Preis)"},
+                    SkipCase{"0043;A", "zu wenige Felder (Vorwahl;Ziel;Preis)"},
+                    SkipCase{"0043,A,0.1", "zu wenige Felder: Die Zeile ist mit „,“ getrennt, die Preisliste braucht „;“"}));
 
 } // namespace
 } // namespace preisliste

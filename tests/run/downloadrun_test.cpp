@@ -36,11 +36,13 @@ protected:
 
     RunRequest Request(PriceListSource source, const QString &customerId = QStringLiteral("K1")) const
     {
-        return RunRequest{.databaseFile = tariff_.Path(),
-                          .priceListFile = tariff_.FilePath(QStringLiteral("preise.csv")),
-                          .source = source,
-                          .customerId = customerId,
-                          .rule = CRecalcVk(TelvoroSettings())};
+        RunRequest request{.databaseFile = tariff_.Path(),
+                           .priceListFile = tariff_.FilePath(QStringLiteral("preise.csv")),
+                           .source = source,
+                           .customerId = customerId,
+                           .rule = CRecalcVk(TelvoroSettings())};
+        request.maxRemovedPercent = 100; // the small list replaces most of the tariff
+        return request;
     }
 
     HttpTestServer server_;

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+class QIODevice;
+struct sqlite3;
+
+namespace preisliste {
+
+class ProgressSink;
+
+// One destination of the tariff as a report shows it: the row of its prefix
+// before and after the update. A side the prefix is missing on is empty.
+struct ReportedRow {
+    QString prefix;
+    QString name;
+    QString oldName;
+    std::optional<double> oldPrice;
+    std::optional<double> newPrice;
+    std::optional<double> purchase;      // net, after the update
+    std::optional<double> grossPurchase; // with VAT
+};
+
+// A line of the price list that the import did not take.
+struct SkippedLine {
+    qint64 lineNumber = 0;
+    QString line;
+    QString reason;
+};
+
+// How many destinations changed in which way. A prefix is one destination:
+// where a tariff holds a prefix twice, its first row stands for it, but
+// every row of a removed prefix counts in removedRows.
+struct ChangeCounts {
+    qint64 rowsBefore = 0;
+    qint64 rowsAfter = 0;
+    qint64 added = 0;
+    qint64 removed = 0;
+    qint64 removedRows = 0;
+    qint64 renamed = 0;
+    qint64 raised = 0;
+    qint64 lowered = 0;
+    qint64 purchaseChanged = 0;
+    qint64 belowCost = 0;  // selling price below the purchase price with VAT
+    qint64 pricedZero = 0; // selling price 0, below 0 or none
+    qint64 skippedLines = 0;
+};
+
+// What an update changed in the tariff, with the rows worth a look. Only a
+// few rows of each kind are held, whatever the size of the tariff; the whole
+// report goes to the CSV file.
+struct ChangeReport {
+    static constexpr int kLargestChangesShown = 10;
+    static constexpr int kRowsShown = 20;
+
+    ChangeCounts counts;
+    QList<ReportedRow> largestRaises; // largest rise in percent first
+    QList<ReportedRow> largestCuts;   // largest cut in percent first
+    QList<ReportedRow> belowCost;     // the first kRowsShown, by prefix
+    QList<SkippedLine> skippedLines;  // the first kRowsShown, by line number
+};
+
+// Where the two states of the tariff are: tables of the same connection with
+// the columns of Numbers, for example a copy taken at the start of the run
+// and Numbers itself, or Numbers of an attached backup and of the database.
+struct ReportSources {
+    QString before;
+    QString after = QStringLiteral("main.Numbers");
+    QString skippedLines; // a table of skipped list lines, or empty
+    double vat = 0.0;     // as a fraction, for the gross purchase price
+};
+
+// Compares the two states by prefix in one sorted walk over each and, when
+// `csv` is given, writes every destination that changed or needs a look and
+// every skipped line to it as CSV. Empty after an error or a stop, with
+// `error` set (empty for a stop).
+std::optional<ChangeReport> CompareTariffs(sqlite3 *handle, const ReportSources &sources, QIODevice *csv,
+                                           const ProgressSink &stop, QString &error);
+
+// The CSV's first line; German spreadsheets open the file as it is.
+QString ChangeReportCsvHeader();
+
+} // namespace preisliste
