@@ -229,6 +229,9 @@ bool ImportPriceListFile(const QString &path, RunContext &context)
                                    + (insert.IsPrepared() ? skipped.Error() : insert.Error()));
         return false;
     }
+    qint64 stagedCount = 0;
+    qint64 skippedCount = 0;
+    std::optional<QString> firstSkipped;
     while (const std::optional<QString> line = reader.ReadFileLine()) {
         if (context.progress.SetProgress(PercentRead(reader), 0))
             return false;
@@ -237,11 +240,23 @@ bool ImportPriceListFile(const QString &path, RunContext &context)
         const PriceListFields fields = ParseCsvLine(*line);
         const std::optional<QString> reason = SkipReason(*line, fields);
         const bool stored = reason ? skipped.Record(reader.LineNumber(), *line, *reason) : insert.Insert(fields);
+        if (reason && !firstSkipped)
+            firstSkipped = QStringLiteral("Zeile %1: „%2“ – %3").arg(reader.LineNumber()).arg(*line, *reason);
+        (reason ? skippedCount : stagedCount)++;
         if (!stored) {
             context.messages.ShowError(QStringLiteral("Fehler: Die Preisliste konnte nicht übernommen werden: ")
                                        + (reason ? skipped.Error() : insert.Error()));
             return false;
         }
+    }
+    // Not one line taken: the list is of another kind, or of another
+    // separator; the first line skipped shows which.
+    if (stagedCount == 0 && firstSkipped) {
+        context.messages.ShowError(QStringLiteral("Die Preisliste enthält keine gültigen Einträge. Keine ihrer %1 "
+                                                  "Datenzeilen wurde übernommen, etwa %2.")
+                                       .arg(skippedCount)
+                                       .arg(*firstSkipped));
+        return false;
     }
     context.progress.SetProgress(14, 100);
     return true;
