@@ -182,6 +182,79 @@ TEST(WindowRun, DestroyingTheWindowDuringARunStopsAndWaitsForIt)
     EXPECT_EQ(tariff.Snapshot(), before);
 }
 
+// A tariff of ten rows and a list that keeps only one of them: the update
+// would remove nine tenths of the tariff.
+class WindowRefusedRun : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (int i = 0; i < 10; ++i)
+            tariff_.AddNumber(QStringLiteral("00%1").arg(31 + i), QStringLiteral("Ziel %1").arg(i), 0.2, 0.1);
+        list_ = tariff_.WriteFile(QStringLiteral("preise.csv"), "#Vorwahl;Ziel;Preis\n0031;Ziel 0;0,1\n");
+        before_ = tariff_.Snapshot();
+        ChooseLocalFile(window_, list_);
+    }
+
+    TempTariff tariff_;
+    QString list_;
+    QString before_;
+    WindowDriver window_{SettingsFor(tariff_)};
+};
+
+TEST_F(WindowRefusedRun, NeinLeavesTheTariffExactlyAsItWas)
+{
+    window_.Dialogs().answerYes = false;
+    window_.Click(QStringLiteral("cmdStart"));
+    ASSERT_TRUE(WaitForIdle(window_));
+    ASSERT_EQ(window_.Dialogs().questions.size(), 1);
+    EXPECT_TRUE(window_.Dialogs().questions.constFirst().contains(QStringLiteral("9 von 10 Tarifzeilen")))
+        << window_.Dialogs().questions.constFirst().toStdString();
+    EXPECT_TRUE(window_.Dialogs().questions.constFirst().endsWith(QStringLiteral("Trotzdem übernehmen?")));
+    EXPECT_EQ(window_.Form().LastRunOutcome(), RunOutcome::Refused);
+    EXPECT_TRUE(window_.Dialogs().messages.isEmpty()) << window_.Dialogs().Texts().join(u'|').toStdString();
+    EXPECT_EQ(tariff_.Snapshot(), before_);
+    EXPECT_FALSE(QFileInfo::exists(tariff_.FilePath(QStringLiteral("backups"))));
+    EXPECT_EQ(window_.Text(QStringLiteral("cmdStart")), QStringLiteral("&Start"));
+}
+
+TEST_F(WindowRefusedRun, JaTakesTheUpdateAndFertigCarriesTheReport)
+{
+    window_.Dialogs().answerYes = true;
+    window_.Click(QStringLiteral("cmdStart"));
+    ASSERT_TRUE(WaitForIdle(window_));
+    ASSERT_TRUE(WaitUntil([&] { return window_.Form().LastRunOutcome() == RunOutcome::Committed; }));
+    ASSERT_TRUE(WaitForIdle(window_));
+    EXPECT_EQ(window_.Dialogs().questions.size(), 1);
+    EXPECT_EQ(tariff_.Rows(QStringLiteral("SELECT Number FROM Numbers")), QStringList{QStringLiteral("0031")});
+    // Only the update that was taken showed its messages.
+    EXPECT_EQ(window_.Dialogs().Titles(),
+              (QStringList{QStringLiteral("Update Info"), QStringLiteral("Neuberechnung"), kProgramTitle}));
+    EXPECT_EQ(window_.Dialogs().Texts().last(), QStringLiteral("Fertig!"));
+    const QString details = window_.Dialogs().details.last();
+    EXPECT_TRUE(details.contains(QStringLiteral("Entfernte Ziele: 9"))) << details.toStdString();
+    EXPECT_TRUE(details.contains(QStringLiteral("Der ganze Bericht: ") + tariff_.FilePath(QStringLiteral("backups/"))))
+        << details.toStdString();
+}
+
+TEST(WindowRun, FertigLeadsItsDetailsWithWhatNeedsALook)
+{
+    TempTariff tariff;
+    tariff.AddNumber(QStringLiteral("0043"), QStringLiteral("Österreich"), 0.2, 0.1);
+    const QString list = tariff.WriteFile(QStringLiteral("preise.csv"), "#Vorwahl;Ziel;Preis\n0043;\xC3\x96sterreich;0,1\n"
+                                                                        "0044;UK;kostenlos\n00800;Freecall;0\n");
+    WindowDriver window(SettingsFor(tariff));
+    ChooseLocalFile(window, list);
+    window.Click(QStringLiteral("cmdStart"));
+    ASSERT_TRUE(WaitForIdle(window));
+    ASSERT_EQ(window.Form().LastRunOutcome(), RunOutcome::Committed);
+    const QStringList details = window.Dialogs().details.last().split(u'\n');
+    EXPECT_EQ(details.value(0), QStringLiteral("Achtung: 1 Tarifzeilen haben den Verkaufspreis 0 oder keinen."))
+        << details.join(u'\n').toStdString();
+    EXPECT_EQ(details.value(1), QStringLiteral("Achtung: 1 Zeilen der Preisliste wurden übersprungen."));
+    EXPECT_TRUE(details.contains(QStringLiteral("  Zeile 3: „0044;UK;kostenlos“ – Preis ist keine Zahl")));
+    EXPECT_TRUE(details.contains(QStringLiteral("  Neue Ziele: 1")));
+}
+
 const QByteArray kServerList = "#kvtpricelist\nList-ID: {A1}\nList-Sequence: 12\nEffective: 01.03.2011 00:00\n\n"
                                "0043;\xC3\x96sterreich;0,02\n"
                                "004930;Deutschland Berlin;0,01\n";

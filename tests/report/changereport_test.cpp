@@ -1,0 +1,174 @@
+// The change report compares two states of a tariff by prefix. Each case
+// builds both states in a real SQLite file and checks what the report finds.
+#include "report/changereport.h"
+#include "run/updaterun.h"
+#include "support/testsupport.h"
+
+#include <QBuffer>
+
+#include <sqlite3.h>
+
+namespace preisliste {
+namespace {
+
+using test::TempTariff;
+
+class NoStop : public ProgressSink {
+public:
+    bool SetProgress(int, int) override { return false; }
+    bool StopRequested() const override { return false; }
+};
+
+class ChangeReportTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        tariff_.Execute(QStringLiteral("CREATE TABLE Before AS SELECT * FROM Numbers"));
+        tariff_.Execute(QStringLiteral("CREATE TABLE Skipped (LineNumber INTEGER, Line TEXT, Reason TEXT)"));
+    }
+    void Before(const QString &values) { Insert(QStringLiteral("Before"), values); }
+    void After(const QString &values) { Insert(QStringLiteral("Numbers"), values); }
+
+    // Compares Before with Numbers at 19 % VAT; the CSV goes to csv_.
+    ChangeReport Compare()
+    {
+        sqlite3 *handle = nullptr;
+        EXPECT_EQ(sqlite3_open_v2(tariff_.Path().toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr),
+                  SQLITE_OK);
+        csv_.setData({});
+        csv_.open(QIODevice::WriteOnly);
+        QString error;
+        NoStop noStop;
+        const std::optional<ChangeReport> report = CompareTariffs(
+            handle, {QStringLiteral("Before"), QStringLiteral("Numbers"), QStringLiteral("Skipped"), 0.19}, &csv_,
+            noStop, error);
+        csv_.close();
+        sqlite3_close(handle);
+        EXPECT_TRUE(report) << error.toStdString();
+        return report.value_or(ChangeReport{});
+    }
+    // The CSV's lines after the header, without the BOM.
+    QStringList CsvLines() const
+    {
+        QStringList lines = QString::fromUtf8(csv_.data().mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        lines.removeFirst();
+        return lines;
+    }
+
+    TempTariff tariff_;
+    QBuffer csv_;
+
+private:
+    void Insert(const QString &table, const QString &values)
+    {
+        tariff_.Execute(QStringLiteral("INSERT INTO %1 (Number, Name, Price_EUR, Rate_EK) VALUES %2").arg(table, values));
+    }
+};
+
+TEST_F(ChangeReportTest, FindsEveryKindOfChangeByPrefix)
+{
+    Before("('001', 'USA', 0.10, 0.05), ('0033', 'Frankreich', 0.10, 0.05), ('0041', 'Schweiz', 0.10, 0.05), "
+           "('0043', 'Österreich', 0.10, 0.05), ('0049', 'Deutschland', 0.10, 0.05), ('0090', 'Türkei', 0.10, 0.05)");
+    After("('001', 'USA', 0.10, 0.05), ('0033', 'France', 0.10, 0.05), ('0041', 'Schweiz', 0.20, 0.05), "
+          "('0043', 'Österreich', 0.05, 0.05), ('0049', 'Deutschland', 0.10, 0.06), ('0044', 'UK', 0.10, 0.09), "
+          "('0048', 'Polen', 0, 0.01)");
+    tariff_.Execute(QStringLiteral("INSERT INTO Skipped VALUES (3, 'x;y;abc', 'Preis ist keine Zahl')"));
+    const ChangeReport report = Compare();
+    const ChangeCounts &counts = report.counts;
+    EXPECT_EQ(counts.rowsBefore, 6);
+    EXPECT_EQ(counts.rowsAfter, 7);
+    EXPECT_EQ(counts.added, 2);           // UK, Polen
+    EXPECT_EQ(counts.removed, 1);         // Türkei
+    EXPECT_EQ(counts.renamed, 1);         // France
+    EXPECT_EQ(counts.raised, 1);          // Schweiz
+    EXPECT_EQ(counts.lowered, 1);         // Österreich
+    EXPECT_EQ(counts.purchaseChanged, 1); // Deutschland
+    EXPECT_EQ(counts.belowCost, 2);       // Österreich, UK: 0,10 < 0,09 x 1,19
+    EXPECT_EQ(counts.pricedZero, 1);      // Polen
+    EXPECT_EQ(counts.skippedLines, 1);
+    // The unchanged USA is not in the CSV; every other prefix and the skipped line are.
+    EXPECT_EQ(CsvLines(), (QStringList{
+                              QStringLiteral("0033;France;umbenannt;0,1000;0,1000;0,0500;0,0595;0,0;Frankreich;;;"),
+                              QStringLiteral("0041;Schweiz;teurer;0,1000;0,2000;0,0500;0,0595;100,0;Schweiz;;;"),
+                              QStringLiteral("0043;Österreich;billiger, unter Einkauf;0,1000;0,0500;0,0500;0,0595;-50,0;Österreich;;;"),
+                              QStringLiteral("0044;UK;neu, unter Einkauf;;0,1000;0,0900;0,1071;;;;;"),
+                              QStringLiteral("0048;Polen;neu, Preis 0 oder leer;;0,0000;0,0100;0,0119;;;;;"),
+                              QStringLiteral("0049;Deutschland;Einkauf geändert;0,1000;0,1000;0,0600;0,0714;0,0;Deutschland;;;"),
+                              QStringLiteral("0090;Türkei;entfernt;0,1000;;0,0500;;;Türkei;;;"),
+                              QStringLiteral(";;übersprungen;;;;;;;3;\"x;y;abc\";Preis ist keine Zahl"),
+                          }));
+}
+
+TEST_F(ChangeReportTest, APriceStoredWithAFloatingPointTailIsNoChange)
+{
+    Before("('0043', 'Österreich', 0.1, 0.05)");
+    After("('0043', 'Österreich', 0.09999999999, 0.0500000001)");
+    const ChangeReport report = Compare();
+    EXPECT_EQ(report.counts.raised + report.counts.lowered + report.counts.purchaseChanged, 0);
+    EXPECT_TRUE(CsvLines().isEmpty());
+}
+
+TEST_F(ChangeReportTest, APrefixHeldTwiceIsOneDestinationButAllItsRowsCountWhenRemoved)
+{
+    Before("('0033', 'Frankreich', 0.10, 0.05), ('0033', 'Frankreich 2', 0.30, 0.05), ('0043', 'Österreich', 0.1, 0.05)");
+    After("('0043', 'Österreich', 0.1, 0.05), ('0043', 'Österreich Kopie', 0.5, 0.05)");
+    const ChangeReport report = Compare();
+    EXPECT_EQ(report.counts.removed, 1);
+    EXPECT_EQ(report.counts.removedRows, 2);
+    EXPECT_EQ(report.counts.rowsBefore, 3);
+    EXPECT_EQ(report.counts.rowsAfter, 2);
+    EXPECT_EQ(report.counts.renamed + report.counts.raised, 0) << "the first row stands for its prefix";
+}
+
+TEST_F(ChangeReportTest, KeepsOnlyTheLargestChangesLargestFirst)
+{
+    QStringList before, after;
+    for (int i = 1; i <= 15; ++i) {
+        before << QStringLiteral("('00%1', 'Ziel', 1.0, 0.1)").arg(100 + i);
+        after << QStringLiteral("('00%1', 'Ziel', %2, 0.1)").arg(100 + i).arg(1.0 + i / 100.0);
+    }
+    Before(before.join(u','));
+    After(after.join(u','));
+    const ChangeReport report = Compare();
+    EXPECT_EQ(report.counts.raised, 15);
+    ASSERT_EQ(report.largestRaises.size(), ChangeReport::kLargestChangesShown);
+    EXPECT_EQ(report.largestRaises.first().prefix, QStringLiteral("00115"));
+    EXPECT_EQ(report.largestRaises.last().prefix, QStringLiteral("00106"));
+    EXPECT_TRUE(report.largestCuts.isEmpty());
+}
+
+TEST_F(ChangeReportTest, NamesFromAListCannotBreakTheCsvOrRunAsAFormula)
+{
+    Before("('0043', 'Österreich', 0.1, 0.05)");
+    After("('0043', '=HYPERLINK(\"x\";\"y\")', 0.1, 0.05)");
+    Compare();
+    EXPECT_EQ(CsvLines().value(0).section(u';', 0, 1),
+              QStringLiteral("0043;\"'=HYPERLINK(\"\"x\"\""));
+    EXPECT_TRUE(CsvLines().value(0).contains(QStringLiteral("\"'=HYPERLINK(\"\"x\"\";\"\"y\"\")\";umbenannt;")));
+}
+
+struct GuardCase {
+    qint64 removedRows;
+    qint64 rowsBefore;
+    double maxPercent;
+    bool refused;
+};
+
+class RemovalGuard : public testing::TestWithParam<GuardCase> {};
+
+TEST_P(RemovalGuard, RefusesOnlyMoreThanTheAllowedShare)
+{
+    ChangeCounts counts;
+    counts.removedRows = GetParam().removedRows;
+    counts.rowsBefore = GetParam().rowsBefore;
+    EXPECT_EQ(RemovesTooMuch(counts, GetParam().maxPercent), GetParam().refused);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shares, RemovalGuard,
+                         testing::Values(GuardCase{10, 100, 10, false}, GuardCase{11, 100, 10, true},
+                                         GuardCase{1, 3, 10, true}, GuardCase{0, 0, 10, false},
+                                         GuardCase{100, 100, 100, false}, GuardCase{1, 1000, 0, true},
+                                         GuardCase{0, 1000, 0, false}, GuardCase{369, 417, 10, true}));
+
+} // namespace
+} // namespace preisliste
