@@ -45,10 +45,13 @@ bool HasNumbersTable(QSqlDatabase &database)
 // A run's changes stay in the page cache until the commit, so the file is
 // locked against readers (Telvoro among them) only for the commit itself,
 // not from the moment a large update would spill its cache to the file.
+// The run's own tables in the temporary schema (the tariff as it was, for
+// the report) get a cache of their own, so they are not written out either.
 bool KeepChangesInMemory(QSqlDatabase &database)
 {
     QSqlQuery query(database);
-    return query.exec(QStringLiteral("PRAGMA cache_size = -262144")); // up to 256 MiB, used as needed
+    return query.exec(QStringLiteral("PRAGMA main.cache_size = -262144")) // up to 256 MiB, used as needed
+           && query.exec(QStringLiteral("PRAGMA temp.cache_size = -131072"));
 }
 
 } // namespace

@@ -8,8 +8,10 @@
 #include <QStringList>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace preisliste {
 
@@ -26,10 +28,6 @@ std::optional<qint64> Units(std::optional<double> price)
     return std::nullopt;
 }
 
-bool SameAmount(std::optional<double> a, std::optional<double> b)
-{
-    return Units(a) == Units(b);
-}
 
 // One row of a tariff in the walk; the buffers are reused from row to row.
 struct WalkRow {
@@ -50,13 +48,14 @@ void CopyInto(QByteArray &target, QByteArrayView bytes)
 // The rows of one tariff sorted by prefix, handed out one prefix at a time.
 class TariffWalk {
 public:
-    bool Open(sqlite3 *handle, const QString &table)
+    bool Open(const TariffState &state)
     {
-        // A row without a prefix sorts as the empty prefix; CAST keeps a
-        // prefix stored as a number in the text order of the rest.
-        if (!rows_.Prepare(handle, QStringLiteral("SELECT CAST(ifnull(Number, '') AS TEXT) AS Prefix, Name, "
-                                                  "Price_EUR, Rate_EK FROM %1 ORDER BY Prefix, rowid")
-                                       .arg(table)))
+        // Number has text affinity, so every prefix is stored as text and
+        // sorts in the byte order the walk compares in; a row without one
+        // sorts first and counts as the empty prefix.
+        if (!rows_.Prepare(state.handle, QStringLiteral("SELECT Number, Name, Price_EUR, Rate_EK FROM %1 ORDER BY %2")
+                                             .arg(state.table, state.sortedByPrefix ? QStringLiteral("rowid")
+                                                                                    : QStringLiteral("Number, rowid"))))
             return false;
         Step();
         return !rows_.Failed();
@@ -107,7 +106,7 @@ enum ChangeKind : unsigned {
     kPricedZero = 1u << 7,
 };
 
-QString KindText(unsigned kinds)
+void AppendKinds(QByteArray &line, unsigned kinds)
 {
     static const std::pair<ChangeKind, const char *> names[] = {
         {kAdded, "neu"},
@@ -119,24 +118,16 @@ QString KindText(unsigned kinds)
         {kBelowCost, "unter Einkauf"},
         {kPricedZero, "Preis 0 oder leer"},
     };
-    QStringList parts;
+    bool first = true;
     for (const auto &[kind, name] : names) {
-        if (kinds & kind)
-            parts.append(QString::fromUtf8(name));
+        if (!(kinds & kind))
+            continue;
+        if (!std::exchange(first, false))
+            line += ", ";
+        line += name;
     }
-    return parts.join(QStringLiteral(", "));
 }
 
-// The change of the selling price as a fraction of the old one; infinity
-// for a price that had been 0.
-std::optional<double> PriceChangeFraction(const ReportedRow &row)
-{
-    if (!row.oldPrice || !row.newPrice)
-        return std::nullopt;
-    if (*row.oldPrice == 0.0)
-        return *row.newPrice > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    return (*row.newPrice - *row.oldPrice) / std::abs(*row.oldPrice);
-}
 
 // Keeps the `limit` rows with the largest key, largest first; of equal keys
 // the first one seen stays ahead.
@@ -157,54 +148,77 @@ void KeepLargest(QList<ReportedRow> &rows, QList<double> &keys, const ReportedRo
 
 // --- CSV --------------------------------------------------------------------
 
-const QString kCsvColumns[] = {
-    QStringLiteral("Vorwahl"),         QStringLiteral("Ziel"),           QStringLiteral("Art"),
-    QStringLiteral("alter Preis"),     QStringLiteral("neuer Preis"),    QStringLiteral("Einkauf netto"),
-    QStringLiteral("Einkauf brutto"),  QStringLiteral("Änderung in %"), QStringLiteral("alter Name"),
-    QStringLiteral("Zeile der Liste"), QStringLiteral("Listenzeile"),    QStringLiteral("Grund"),
+const char *const kCsvColumns[] = {
+    "Vorwahl",       "Ziel",           "Art",        "alter Preis",     "neuer Preis", "Einkauf netto",
+    "Einkauf brutto", "Änderung in %", "alter Name", "Zeile der Liste", "Listenzeile", "Grund",
 };
 
 // A text as a CSV field: quoted when it holds the separator, a quote or a
 // line end; a text a spreadsheet would take for a formula gets a leading
-// apostrophe, so that a name from a price list can never run as one.
-QString CsvText(const QString &text)
+// apostrophe, so that a name from a price list can never run as one. Works
+// on the UTF-8 bytes: every character it looks at is ASCII.
+void AppendCsvText(QByteArray &line, QByteArrayView text)
 {
-    QString field = text;
-    if (!field.isEmpty() && QStringLiteral("=+-@\t\r").contains(field.front()))
-        field.prepend(u'\'');
-    if (field.contains(u';') || field.contains(u'"') || field.contains(u'\n') || field.contains(u'\r')) {
-        field.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-        field = u'"' + field + u'"';
-    }
-    return field;
+    const bool formula = !text.isEmpty() && QByteArrayView("=+-@\t\r").contains(text.front());
+    const bool quoted = text.contains(';') || text.contains('"') || text.contains('\n') || text.contains('\r');
+    if (quoted)
+        line += '"';
+    if (formula)
+        line += '\'';
+    if (quoted)
+        line += text.toByteArray().replace("\"", "\"\"");
+    else
+        line += text;
+    if (quoted)
+        line += '"';
 }
 
-// An amount with a decimal comma and four decimals, as German spreadsheets
-// read a number.
-QString CsvAmount(std::optional<double> value)
+// Appends `value` divided by 10^decimals with a decimal comma: the numbers of
+// the CSV, written by hand because the report writes hundreds of thousands.
+void AppendFixed(QByteArray &line, qint64 value, int decimals)
 {
-    if (!value)
-        return {};
-    const auto amount = Currency::TryFromDouble(*value);
-    return amount ? amount->ToString(4).replace(u'.', u',') : QString();
+    const bool negative = value < 0;
+    quint64 magnitude = negative ? 0 - quint64(value) : quint64(value);
+    char digits[32];
+    int length = 0;
+    for (int i = 0; i < decimals; ++i, magnitude /= 10)
+        digits[length++] = char('0' + magnitude % 10);
+    if (decimals > 0)
+        digits[length++] = ',';
+    do {
+        digits[length++] = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    if (negative)
+        line += '-';
+    while (length > 0)
+        line += digits[--length];
 }
 
-QString CsvPercent(std::optional<double> fraction)
+// An amount with four decimals, as German spreadsheets read a number;
+// nothing for none.
+void AppendCsvAmount(QByteArray &line, std::optional<qint64> units)
 {
-    if (!fraction || !std::isfinite(*fraction))
-        return {};
-    return QString::number(*fraction * 100.0, 'f', 1).replace(u'.', u',');
+    if (units)
+        AppendFixed(line, *units, 4);
+}
+
+// A change in percent with one decimal; nothing for none or from 0.
+void AppendCsvPercent(QByteArray &line, std::optional<double> fraction)
+{
+    if (fraction && std::isfinite(*fraction) && std::abs(*fraction) < 1e15)
+        AppendFixed(line, std::llround(*fraction * 1000.0), 1);
 }
 
 class CsvWriter {
 public:
     explicit CsvWriter(QIODevice *device) : device_(device) {}
 
-    void Row(const QStringList &fields)
+    bool Enabled() const { return device_ != nullptr; }
+    // The line under construction; EndLine() adds the line end.
+    QByteArray &Line() { return buffer_; }
+    void EndLine()
     {
-        if (!device_)
-            return;
-        buffer_ += fields.join(u';').toUtf8();
         buffer_ += "\r\n";
         if (buffer_.size() >= kFlushBytes)
             Flush();
@@ -216,7 +230,6 @@ public:
         buffer_.clear();
         return !failed_;
     }
-    bool Failed() const { return failed_; }
     QString Error() const { return device_ ? device_->errorString() : QString(); }
 
 private:
@@ -225,19 +238,6 @@ private:
     QByteArray buffer_;
     bool failed_ = false;
 };
-
-void WriteReportedRow(CsvWriter &csv, const ReportedRow &row, unsigned kinds)
-{
-    csv.Row({CsvText(row.prefix), CsvText(row.name), KindText(kinds), CsvAmount(row.oldPrice),
-             CsvAmount(row.newPrice), CsvAmount(row.purchase), CsvAmount(row.grossPurchase),
-             CsvPercent(PriceChangeFraction(row)), CsvText(row.oldName), QString(), QString(), QString()});
-}
-
-void WriteSkippedLine(CsvWriter &csv, const SkippedLine &line)
-{
-    csv.Row({QString(), QString(), QStringLiteral("übersprungen"), QString(), QString(), QString(), QString(),
-             QString(), QString(), QString::number(line.lineNumber), CsvText(line.line), CsvText(line.reason)});
-}
 
 // --- The comparison ------------------------------------------------------------
 
@@ -248,11 +248,11 @@ public:
     {
     }
 
-    bool Run(sqlite3 *handle, QString &error)
+    bool Run(QString &error)
     {
         TariffWalk before;
         TariffWalk after;
-        if (!before.Open(handle, sources_.before) || !after.Open(handle, sources_.after)) {
+        if (!before.Open(sources_.before) || !after.Open(sources_.after)) {
             error = before.Failed() ? before.Error() : after.Error();
             return false;
         }
@@ -275,7 +275,7 @@ public:
             error = before.Failed() ? before.Error() : after.Error();
             return false;
         }
-        return ReadSkippedLines(handle, error) && FlushCsv(error);
+        return ReadSkippedLines(sources_.after.handle, error) && FlushCsv(error);
     }
 
     ChangeReport TakeReport() { return std::move(report_); }
@@ -283,51 +283,67 @@ public:
 private:
     static constexpr qint64 kRowsBetweenStopChecks = 4096;
 
-    std::optional<double> Gross(std::optional<double> net) const
-    {
-        if (!net)
-            return std::nullopt;
-        const auto amount = Currency::TryFromDouble(*net * (1.0 + sources_.vat));
-        return amount ? std::optional(amount->ToDouble()) : std::nullopt;
-    }
 
-    // One prefix: its first row before (or none) and after (or none).
+    // One prefix: its first row before (or none) and after (or none). The
+    // kinds of change are found on the bytes and amounts; texts are made
+    // only for the rows the report writes or keeps.
     void Compare(const WalkRow *oldRow, qint64 oldRows, const WalkRow *newRow)
     {
         ChangeCounts &counts = report_.counts;
-        ReportedRow row;
+        const Amounts amounts = AmountsOf(oldRow, newRow);
         unsigned kinds = 0;
-        const WalkRow &any = newRow ? *newRow : *oldRow;
-        row.prefix = QString::fromUtf8(any.prefix);
-        if (oldRow) {
-            row.oldName = QString::fromUtf8(oldRow->name);
-            row.oldPrice = oldRow->price;
-        }
-        if (newRow) {
-            row.name = QString::fromUtf8(newRow->name);
-            row.newPrice = newRow->price;
-            row.purchase = newRow->purchase;
-            row.grossPurchase = Gross(newRow->purchase);
-        }
         if (!newRow) {
             kinds |= kRemoved;
             ++counts.removed;
             counts.removedRows += oldRows;
-            row.name = row.oldName;
-            row.purchase = oldRow->purchase;
         } else if (!oldRow) {
             kinds |= kAdded;
             ++counts.added;
         } else {
-            kinds |= CompareKept(*oldRow, *newRow, row);
+            kinds |= CompareKept(*oldRow, *newRow, amounts);
         }
         if (newRow)
-            kinds |= CheckSellingPrice(row);
-        if (kinds != 0)
-            WriteReportedRow(csv_, row, kinds);
+            kinds |= CheckSellingPrice(amounts);
+        if (kinds == 0)
+            return;
+        if (csv_.Enabled())
+            WriteRow(oldRow, newRow, amounts, kinds);
+        KeepForShowing(oldRow, newRow, amounts, kinds);
     }
 
-    unsigned CompareKept(const WalkRow &oldRow, const WalkRow &newRow, const ReportedRow &row)
+    // The amounts of one prefix in whole 1/10000 €.
+    struct Amounts {
+        std::optional<qint64> oldPrice;
+        std::optional<qint64> newPrice;
+        std::optional<qint64> oldPurchase;
+        std::optional<qint64> purchase; // after the update, or before for a removed prefix
+        std::optional<qint64> grossPurchase;
+        std::optional<double> change;   // of the selling price, as a fraction
+    };
+
+    Amounts AmountsOf(const WalkRow *oldRow, const WalkRow *newRow) const
+    {
+        Amounts amounts;
+        if (oldRow) {
+            amounts.oldPrice = Units(oldRow->price);
+            amounts.oldPurchase = Units(oldRow->purchase);
+            amounts.purchase = amounts.oldPurchase;
+        }
+        if (newRow) {
+            amounts.newPrice = Units(newRow->price);
+            amounts.purchase = Units(newRow->purchase);
+            if (newRow->purchase)
+                amounts.grossPurchase = Units(*newRow->purchase * (1.0 + sources_.vat));
+        }
+        if (amounts.oldPrice && amounts.newPrice) {
+            amounts.change = *amounts.oldPrice == 0
+                                 ? (*amounts.newPrice > 0 ? std::numeric_limits<double>::infinity() : 0.0)
+                                 : double(*amounts.newPrice - *amounts.oldPrice) / double(std::abs(*amounts.oldPrice));
+        }
+        return amounts;
+    }
+
+    unsigned CompareKept(const WalkRow &oldRow, const WalkRow &newRow, const Amounts &amounts)
     {
         ChangeCounts &counts = report_.counts;
         unsigned kinds = 0;
@@ -335,43 +351,96 @@ private:
             kinds |= kRenamed;
             ++counts.renamed;
         }
-        if (!SameAmount(oldRow.purchase, newRow.purchase)) {
+        if (amounts.oldPurchase != amounts.purchase) {
             kinds |= kPurchaseChanged;
             ++counts.purchaseChanged;
         }
-        const std::optional<qint64> oldUnits = Units(oldRow.price);
-        const std::optional<qint64> newUnits = Units(newRow.price);
-        if (!oldUnits || !newUnits || *oldUnits == *newUnits)
+        if (!amounts.oldPrice || !amounts.newPrice || *amounts.oldPrice == *amounts.newPrice)
             return kinds;
-        const double fraction = *PriceChangeFraction(row);
-        if (*newUnits > *oldUnits) {
-            kinds |= kRaised;
+        if (*amounts.newPrice > *amounts.oldPrice) {
             ++counts.raised;
-            KeepLargest(report_.largestRaises, raiseKeys_, row, fraction, ChangeReport::kLargestChangesShown);
-        } else {
-            kinds |= kLowered;
-            ++counts.lowered;
-            KeepLargest(report_.largestCuts, cutKeys_, row, -fraction, ChangeReport::kLargestChangesShown);
+            return kinds | kRaised;
         }
-        return kinds;
+        ++counts.lowered;
+        return kinds | kLowered;
     }
 
     // Rows that would sell at a loss or for nothing.
-    unsigned CheckSellingPrice(const ReportedRow &row)
+    unsigned CheckSellingPrice(const Amounts &amounts)
     {
         ChangeCounts &counts = report_.counts;
-        const std::optional<qint64> price = Units(row.newPrice);
-        if (!price || *price <= 0) {
+        if (!amounts.newPrice || *amounts.newPrice <= 0) {
             ++counts.pricedZero;
             return kPricedZero;
         }
-        const std::optional<qint64> gross = Units(row.grossPurchase);
-        if (!gross || *price >= *gross)
+        if (!amounts.grossPurchase || *amounts.newPrice >= *amounts.grossPurchase)
             return 0;
         ++counts.belowCost;
-        if (report_.belowCost.size() < ChangeReport::kRowsShown)
-            report_.belowCost.append(row);
         return kBelowCost;
+    }
+
+    void WriteRow(const WalkRow *oldRow, const WalkRow *newRow, const Amounts &amounts, unsigned kinds)
+    {
+        QByteArray &line = csv_.Line();
+        const WalkRow &shown = newRow ? *newRow : *oldRow;
+        AppendCsvText(line, shown.prefix);
+        line += ';';
+        AppendCsvText(line, shown.name);
+        line += ';';
+        AppendKinds(line, kinds);
+        for (const std::optional<qint64> &amount :
+             {amounts.oldPrice, amounts.newPrice, amounts.purchase, amounts.grossPurchase}) {
+            line += ';';
+            AppendCsvAmount(line, amount);
+        }
+        line += ';';
+        AppendCsvPercent(line, amounts.change);
+        line += ';';
+        if (oldRow)
+            AppendCsvText(line, oldRow->name);
+        line += ";;;";
+        csv_.EndLine();
+    }
+
+    // Keeps the row where the report shows it: among the largest changes or
+    // the first rows below cost.
+    void KeepForShowing(const WalkRow *oldRow, const WalkRow *newRow, const Amounts &amounts, unsigned kinds)
+    {
+        const int limit = ChangeReport::kLargestChangesShown;
+        const bool raise = (kinds & kRaised) && Qualifies(raiseKeys_, *amounts.change, limit);
+        const bool cut = (kinds & kLowered) && Qualifies(cutKeys_, -*amounts.change, limit);
+        const bool belowCost = (kinds & kBelowCost) && report_.belowCost.size() < ChangeReport::kRowsShown;
+        if (!raise && !cut && !belowCost)
+            return;
+        const ReportedRow row = Reported(oldRow, newRow, amounts);
+        if (raise)
+            KeepLargest(report_.largestRaises, raiseKeys_, row, *amounts.change, limit);
+        if (cut)
+            KeepLargest(report_.largestCuts, cutKeys_, row, -*amounts.change, limit);
+        if (belowCost)
+            report_.belowCost.append(row);
+    }
+
+    static bool Qualifies(const QList<double> &keys, double key, int limit)
+    {
+        return keys.size() < limit || keys.last() < key;
+    }
+
+    static std::optional<double> Euros(std::optional<qint64> units)
+    {
+        return units ? std::optional(double(*units) / double(Currency::kUnitsPerEuro)) : std::nullopt;
+    }
+
+    static ReportedRow Reported(const WalkRow *oldRow, const WalkRow *newRow, const Amounts &amounts)
+    {
+        const WalkRow &shown = newRow ? *newRow : *oldRow;
+        return ReportedRow{QString::fromUtf8(shown.prefix),
+                           QString::fromUtf8(shown.name),
+                           oldRow ? QString::fromUtf8(oldRow->name) : QString(),
+                           Euros(amounts.oldPrice),
+                           Euros(amounts.newPrice),
+                           Euros(amounts.purchase),
+                           Euros(amounts.grossPurchase)};
     }
 
     bool ReadSkippedLines(sqlite3 *handle, QString &error)
@@ -389,10 +458,21 @@ private:
             ++report_.counts.skippedLines;
             if (report_.skippedLines.size() < ChangeReport::kRowsShown)
                 report_.skippedLines.append(line);
-            WriteSkippedLine(csv_, line);
+            if (csv_.Enabled())
+                WriteSkippedLine(line);
         }
         error = lines.Error();
         return !lines.Failed();
+    }
+
+    void WriteSkippedLine(const SkippedLine &skipped)
+    {
+        QByteArray &line = csv_.Line();
+        line += ";;übersprungen;;;;;;;" + QByteArray::number(skipped.lineNumber) + ';';
+        AppendCsvText(line, skipped.line.toUtf8());
+        line += ';';
+        AppendCsvText(line, skipped.reason.toUtf8());
+        csv_.EndLine();
     }
 
     bool FlushCsv(QString &error)
@@ -416,13 +496,13 @@ private:
 QString ChangeReportCsvHeader()
 {
     QStringList columns;
-    for (const QString &column : kCsvColumns)
-        columns.append(column);
+    for (const char *column : kCsvColumns)
+        columns.append(QString::fromUtf8(column));
     return columns.join(u';');
 }
 
-std::optional<ChangeReport> CompareTariffs(sqlite3 *handle, const ReportSources &sources, QIODevice *csv,
-                                           const ProgressSink &stop, QString &error)
+std::optional<ChangeReport> CompareTariffs(const ReportSources &sources, QIODevice *csv, const ProgressSink &stop,
+                                           QString &error)
 {
     error.clear();
     if (csv) {
@@ -434,7 +514,7 @@ std::optional<ChangeReport> CompareTariffs(sqlite3 *handle, const ReportSources 
         }
     }
     TariffComparison comparison(sources, csv, stop);
-    if (!comparison.Run(handle, error))
+    if (!comparison.Run(error))
         return std::nullopt;
     return comparison.TakeReport();
 }

@@ -63,13 +63,21 @@ struct ChangeReport {
     QList<SkippedLine> skippedLines;  // the first kRowsShown, by line number
 };
 
-// Where the two states of the tariff are: tables of the same connection with
-// the columns of Numbers, for example a copy taken at the start of the run
-// and Numbers itself, or Numbers of an attached backup and of the database.
+// One state of the tariff: a table with the columns of Numbers on a
+// connection. `sortedByPrefix` says that its rows are stored in the order of
+// their prefixes already, so the walk need not sort them.
+struct TariffState {
+    sqlite3 *handle = nullptr;
+    QString table;
+    bool sortedByPrefix = false;
+};
+
+// What to compare: for example the copy taken at the start of a run and
+// Numbers itself, or Numbers of an attached backup and of the database.
 struct ReportSources {
-    QString before;
-    QString after = QStringLiteral("main.Numbers");
-    QString skippedLines; // a table of skipped list lines, or empty
+    TariffState before;
+    TariffState after;
+    QString skippedLines; // a table of skipped list lines on the after side's connection, or empty
     double vat = 0.0;     // as a fraction, for the gross purchase price
 };
 
@@ -77,8 +85,8 @@ struct ReportSources {
 // `csv` is given, writes every destination that changed or needs a look and
 // every skipped line to it as CSV. Empty after an error or a stop, with
 // `error` set (empty for a stop).
-std::optional<ChangeReport> CompareTariffs(sqlite3 *handle, const ReportSources &sources, QIODevice *csv,
-                                           const ProgressSink &stop, QString &error);
+std::optional<ChangeReport> CompareTariffs(const ReportSources &sources, QIODevice *csv, const ProgressSink &stop,
+                                           QString &error);
 
 // The CSV's first line; German spreadsheets open the file as it is.
 QString ChangeReportCsvHeader();

@@ -50,13 +50,13 @@ std::optional<ChangeReport> CompareBackupWithDatabase(const QString &backupPath,
         error = QStringLiteral("Die Sicherung %1 kann nicht gelesen werden: %2").arg(backupPath, attach.Error());
         return std::nullopt;
     }
-    const ReportSources sources{.before = QStringLiteral("backup.Numbers"),
-                                .after = QStringLiteral("main.Numbers"),
+    const ReportSources sources{.before = {database.get(), QStringLiteral("backup.Numbers"), false},
+                                .after = {database.get(), QStringLiteral("main.Numbers"), false},
                                 .skippedLines = {},
                                 .vat = vat};
     NeverStop neverStop;
     QString reason;
-    std::optional<ChangeReport> report = CompareTariffs(database.get(), sources, csv, neverStop, reason);
+    std::optional<ChangeReport> report = CompareTariffs(sources, csv, neverStop, reason);
     if (!report)
         error = QStringLiteral("Der Vergleich mit der Sicherung %1 ist fehlgeschlagen: %2").arg(backupPath, reason);
     return report;

@@ -11,6 +11,7 @@
 #include "common/localeformat.h"
 #include "db/sqlitestatement.h"
 #include "report/reporttext.h"
+#include "report/tariffsnapshot.h"
 
 #include <QFile>
 #include <QTemporaryFile>
@@ -136,35 +137,23 @@ private:
     QList<Held> held_;
 };
 
-// The tariff as it was before the update, for the report: a copy on the
-// run's connection, in its temporary schema, gone with the connection.
-constexpr char kTariffBeforeTable[] = "temp.TariffBefore";
-
-bool CopyTariffBefore(RunContext &context)
-{
-    SqliteStatement copy;
-    if (copy.Prepare(SqliteHandle(context.database),
-                     QStringLiteral("CREATE TABLE %1 AS SELECT Number, Name, Price_EUR, Rate_EK FROM main.Numbers")
-                         .arg(QLatin1String(kTariffBeforeTable)))
-        && copy.Run())
-        return true;
-    context.messages.ShowError(QStringLiteral("Fehler: ") + copy.Error());
-    return false;
-}
-
 // Compares the tariff now with the copy taken at the start; the whole report
 // goes to `csv` when given.
-std::optional<ChangeReport> CompareWithTariffBefore(const RunRequest &request, RunContext &context, QIODevice *csv)
+std::optional<ChangeReport> CompareWithTariffBefore(const RunRequest &request, RunContext &context,
+                                                    TariffSnapshot &before, QIODevice *csv)
 {
+    if (!before.Wait()) {
+        context.messages.ShowError(QStringLiteral("Fehler: ") + before.Error());
+        return std::nullopt;
+    }
     const ReportSources sources{
-        .before = QLatin1String(kTariffBeforeTable),
-        .after = QStringLiteral("main.Numbers"),
+        .before = before.State(),
+        .after = {SqliteHandle(context.database), QStringLiteral("main.Numbers"), false},
         .skippedLines = request.source == PriceListSource::None ? QString() : kSkippedLinesTable,
         .vat = request.rule.VAT(),
     };
     QString error;
-    std::optional<ChangeReport> report =
-        CompareTariffs(SqliteHandle(context.database), sources, csv, context.progress, error);
+    std::optional<ChangeReport> report = CompareTariffs(sources, csv, context.progress, error);
     if (!report && !error.isEmpty())
         context.messages.ShowError(QStringLiteral("Fehler: ") + error);
     return report;
@@ -210,12 +199,15 @@ public:
         }
         // Taken inside the transaction, whose write lock keeps every other
         // program from changing the database between the backup and the run.
+        // So is the copy for the report, which goes on beside the stages.
+        TariffSnapshot before;
+        before.Start(connection->Path(), request_.busyTimeoutMs);
         PendingBackup backup;
         if (request_.backupFirst && !request_.dryRun && !backup.Take(connection->Path(), request_.busyTimeoutMs)) {
             messages_.ShowError(backup.Error());
             return RunOutcome::Failed;
         }
-        const RunOutcome outcome = RunInTransaction(connection->Database(), transaction, backup);
+        const RunOutcome outcome = RunInTransaction(connection->Database(), transaction, backup, before);
         if (transaction.IsActive())
             transaction.Rollback();
         CloseTariffDatabase(connection.get());
@@ -231,17 +223,18 @@ public:
 private:
     // Everything between begin and the end of the transaction. The held
     // messages are shown by the caller once it has ended.
-    RunOutcome RunInTransaction(QSqlDatabase &database, SqlTransaction &transaction, PendingBackup &backup)
+    RunOutcome RunInTransaction(QSqlDatabase &database, SqlTransaction &transaction, PendingBackup &backup,
+                                TariffSnapshot &before)
     {
         const StopInterruptsStatements interruptible(SqliteHandle(database), progress_);
         QuietAfterStop stageMessages(held_, progress_);
         RunContext context{database, progress_, stageMessages};
         // A stop asked for after the last stage's last progress call still
         // counts: nothing is committed once the operator has pressed "Stopp".
-        bool ok = OpenReportFile() && CopyTariffBefore(context)
-                  && RunStagesReportingErrors(request_, told_.priceListFile, context);
+        bool ok = OpenReportFile() && RunStagesReportingErrors(request_, told_.priceListFile, context);
         if (ok)
-            told_.changes = CompareWithTariffBefore(request_, context, reportFile_.isOpen() ? &reportFile_ : nullptr);
+            told_.changes =
+                CompareWithTariffBefore(request_, context, before, reportFile_.isOpen() ? &reportFile_ : nullptr);
         ok = ok && told_.changes && !progress_.StopRequested();
         if (!ok)
             return progress_.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;

@@ -112,6 +112,7 @@ TEST_F(MergeRun, TakesEmptyEditFlagsOfAForeignTariffAsUnedited)
 struct UnusableList {
     const char *name;
     QByteArray content;
+    const char *reason = nullptr; // of the first line skipped
 };
 
 class UnusableListRun : public MergeRun, public testing::WithParamInterface<UnusableList> {};
@@ -121,7 +122,13 @@ TEST_P(UnusableListRun, IsRefusedAndChangesNothing)
     const QString before = tariff.Snapshot();
     const QString file = tariff.WriteFile("leer.csv", GetParam().content);
     EXPECT_EQ(RunUpdate(Request(file), progress, messages), RunOutcome::Failed);
-    EXPECT_EQ(messages.Texts(), QStringList({"Die Preisliste enthält keine gültigen Einträge."}));
+    // One message; where the list had data lines, it names the first one
+    // skipped and why.
+    ASSERT_EQ(messages.Texts().size(), 1) << messages.Texts().join(u'\n').toStdString();
+    EXPECT_TRUE(messages.Texts().constFirst().startsWith(QStringLiteral("Die Preisliste enthält keine gültigen Einträge.")));
+    EXPECT_EQ(messages.Texts().constFirst().contains(QStringLiteral("Zeile ")), GetParam().reason != nullptr);
+    if (GetParam().reason)
+        EXPECT_TRUE(messages.Texts().constFirst().contains(QString::fromUtf8(GetParam().reason)));
     EXPECT_EQ(messages.messages.at(0).icon, MessageIcon::Error);
     EXPECT_EQ(tariff.Snapshot(), before);
 }
@@ -130,9 +137,11 @@ INSTANTIATE_TEST_SUITE_P(
     Lists, UnusableListRun,
     testing::Values(UnusableList{"HeaderOnly", "#Vorwahl;Ziel;Preis\n"},
                     UnusableList{"ServerFormWithoutData", "#kvtpricelist\nList-ID: 1\n\n"},
-                    UnusableList{"ColumnsSwapped", "#Vorwahl;Ziel;Preis\nFrance;0033;0,1\nSpain;0034;0,2\n"},
-                    UnusableList{"PricesOfThreeOrMore", "#Vorwahl;Ziel;Preis\n0033;France;3\n0034;Spain;12,5\n"},
-                    UnusableList{"BlankLinesOnly", "#Vorwahl;Ziel;Preis\n\n;;\n"}),
+                    UnusableList{"ColumnsSwapped", "#Vorwahl;Ziel;Preis\nFrance;0033;0,1\nSpain;0034;0,2\n",
+                                 "Zeile 2: „France;0033;0,1“ – Vorwahl ist keine Zahl"},
+                    UnusableList{"PricesOfThreeOrMore", "#Vorwahl;Ziel;Preis\n0033;France;3\n0034;Spain;12,5\n",
+                                 "Preis von 3 € oder mehr"},
+                    UnusableList{"BlankLinesOnly", "#Vorwahl;Ziel;Preis\n\n;;\n", "Zeile 3: „;;“ – Vorwahl fehlt"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Every progress call of a run up to its commit, import and merge alike: a

@@ -39,9 +39,10 @@ protected:
         csv_.open(QIODevice::WriteOnly);
         QString error;
         NoStop noStop;
-        const std::optional<ChangeReport> report = CompareTariffs(
-            handle, {QStringLiteral("Before"), QStringLiteral("Numbers"), QStringLiteral("Skipped"), 0.19}, &csv_,
-            noStop, error);
+        const std::optional<ChangeReport> report =
+            CompareTariffs({{handle, QStringLiteral("Before")}, {handle, QStringLiteral("Numbers")},
+                            QStringLiteral("Skipped"), 0.19},
+                           &csv_, noStop, error);
         csv_.close();
         sqlite3_close(handle);
         EXPECT_TRUE(report) << error.toStdString();
