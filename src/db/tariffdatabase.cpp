@@ -224,7 +224,8 @@ QString CreateTariffDatabase(const QString &path)
     }
     if (rc != SQLITE_OK)
         error = QStringLiteral("Die Datenbank %1 konnte nicht angelegt werden: %2")
-                    .arg(path, QString::fromUtf8(handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc)));
+                    .arg(path, DescribeSqliteCode(rc, QString::fromUtf8(handle ? sqlite3_errmsg(handle)
+                                                                                : sqlite3_errstr(rc))));
     sqlite3_close_v2(handle);
     if (!error.isEmpty() && rc != SQLITE_CANTOPEN)
         QFile::remove(path);
