@@ -9,6 +9,10 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libsqlite3-dev sqlite3 libgtest-dev
   xvfb xauth
+  # Qt's own texts in German (a run-time dependency of the package, too)
+  qt6-translations-l10n
+  # the install test validates the menu entry, the metadata and the completion
+  desktop-file-utils appstream bash-completion
 )
 # Callers may ask for more (the fuzz build needs clang and its runtime).
 read -r -a extra <<< "${EXTRA_PACKAGES:-}"
