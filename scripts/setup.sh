@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian 12 packages, only those missing),
 # then configures and builds into build/. Safe to run again.
+#   --deps-only     only the packages
+#   --program-only  build only the program, not the tests and benchmarks
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,4 +36,6 @@ fi
 
 build_dir=${BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -G Ninja ${CMAKE_ARGS:-} >/dev/null
-cmake --build "$build_dir" --parallel "$(nproc)"
+targets=()
+[ "${1:-}" = "--program-only" ] && targets=(--target preisliste)
+cmake --build "$build_dir" --parallel "$(nproc)" "${targets[@]}"
