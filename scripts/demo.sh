@@ -3,7 +3,7 @@
 # copy of the sample tariff gets the sample price list.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh --program-only
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/preisliste-demo.XXXXXX")
 cp data/sample/Numbers.mdb "$scratch/Numbers.mdb"

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-[ -x build/preisliste ] || bash scripts/setup.sh
+[ -x build/preisliste ] || bash scripts/setup.sh --program-only
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/preisliste-bild.XXXXXX")
 server_pid=

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian 12 packages, only those missing),
 # then configures and builds into build/. Safe to run again.
+#   --deps-only     only the packages
+#   --program-only  build only the program, not the tests and benchmarks
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,6 +11,10 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libsqlite3-dev sqlite3 libgtest-dev
   xvfb xauth
+  # Qt's own texts in German (a run-time dependency of the package, too)
+  qt6-translations-l10n
+  # the install test validates the menu entry, the metadata and the completion
+  desktop-file-utils appstream bash-completion
 )
 # Callers may ask for more (the fuzz build needs clang and its runtime).
 read -r -a extra <<< "${EXTRA_PACKAGES:-}"
@@ -30,4 +36,6 @@ fi
 
 build_dir=${BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -G Ninja ${CMAKE_ARGS:-} >/dev/null
-cmake --build "$build_dir" --parallel "$(nproc)"
+targets=()
+[ "${1:-}" = "--program-only" ] && targets=(--target preisliste)
+cmake --build "$build_dir" --parallel "$(nproc)" "${targets[@]}"

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -14,6 +16,23 @@ bool DisplayAvailable()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
            || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// Qt's own texts (option errors, dialog buttons) in German, like the rest
+// of the program. Without Qt's translations installed they stay English;
+// the command line words the texts an operator usually meets itself.
+void InstallGermanQtTexts(QCoreApplication &application)
+{
+    auto *translator = new QTranslator(&application);
+    if (translator->load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+}
+
+void Identify(QCoreApplication &application)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("preisliste"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PREISLISTE_VERSION));
+    InstallGermanQtTexts(application);
 }
 
 } // namespace
@@ -30,10 +49,10 @@ int main(int argc, char *argv[])
             return 1;
         }
         QApplication application(argc, argv);
-        QApplication::setApplicationName(QStringLiteral("preisliste"));
+        Identify(application);
         return preisliste::RunWindow();
     }
     QCoreApplication application(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("preisliste"));
+    Identify(application);
     return preisliste::RunCommandLine(QCoreApplication::arguments());
 }

@@ -9,6 +9,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -46,7 +47,9 @@ Form1::Form1(WindowEnvironment environment, QWidget *parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kCaption);
+    setWindowIcon(ProgramIcon());
     CreateControls();
+    LinkLabelsToFields();
     ArrangeControls();
     DefineRuleFields();
     ConnectHandlers();
@@ -188,6 +191,38 @@ void Form1::CreateControls()
     cmdStart_ = NewButton("cmdStart", QStringLiteral("&Start"));
 }
 
+QIcon Form1::ProgramIcon()
+{
+    // Pictures rendered from the scalable icon: PNG needs no image plugin.
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/preisliste-48.png"), QSize(48, 48));
+    icon.addFile(QStringLiteral(":/icons/preisliste-256.png"), QSize(256, 256));
+    return icon;
+}
+
+// Screen readers name a field by its label. A label names its field as its
+// buddy; a field beside a check box or an option button gets that caption
+// as its accessible name.
+void Form1::LinkLabelsToFields()
+{
+    Label6_->setBuddy(txtDbFilename_);
+    Label7_->setBuddy(txtVAT_);
+    Label4_->setBuddy(txtRoundUp_);
+    Label1_->setBuddy(ProgressBar2_);
+    Label2_->setBuddy(ProgressBar1_);
+    const std::pair<QAbstractButton *, QWidget *> besideButtons[] = {
+        {chkPriceDownload_, txtKdId_},        {chkImport_, txtFileName_},
+        {optProfitMargin_[0], txtMarkup_},    {optProfitMargin_[1], txtMargin_},
+        {optProfitMargin_[2], txtProfit_},    {chkMinProfit_, txtMinProfit_},
+        {chkMinRate_, txtMinSellRate_},       {chkUseOnMargin_, txtUseOnMargin_},
+        {chkUseOnMarkup_, txtUseOnMarkup_},   {chkUseOnProfit_, txtUseOnProfit_},
+        {chkUseOnSellRate_, txtUseOnSellRate_}};
+    for (const auto &[button, field] : besideButtons)
+        field->setAccessibleName(button->text().remove(u'&').trimmed());
+    cmdFile_->setAccessibleName(QStringLiteral("Preisliste aussuchen"));
+    cmdDatebasePath_->setAccessibleName(QStringLiteral("Datenbank aussuchen"));
+}
+
 QWidget *Form1::BuildSettingsFrame()
 {
     auto *options = new QGridLayout(Picture1_);
@@ -239,16 +274,18 @@ QWidget *Form1::BuildSampleFrame()
 {
     auto *grid = new QGridLayout(fraSample_);
     grid->setHorizontalSpacing(8);
-    auto caption = [this](const char *name, const QString &text) {
+    auto caption = [this](const char *name, const QString &text, QWidget *buddy = nullptr) {
         QLabel *label = NewLabel(name, text);
         label->setParent(fraSample_);
+        label->setBuddy(buddy);
         return label;
     };
-    grid->addWidget(caption("lblSampleEkCaption", QStringLiteral("Einkauf netto:")), 0, 0);
+    grid->addWidget(caption("lblSampleEkCaption", QStringLiteral("Einkauf netto:"), txtSampleEk_), 0, 0);
     grid->addWidget(txtSampleEk_, 0, 1);
     grid->addWidget(caption("lblSampleEkGrossCaption", QStringLiteral("Einkauf brutto:")), 0, 2);
     grid->addWidget(lblSampleEkGross_, 0, 3);
-    grid->addWidget(caption("lblSampleOldVkCaption", QStringLiteral("alter Verkaufspreis (brutto):")), 1, 0);
+    grid->addWidget(caption("lblSampleOldVkCaption", QStringLiteral("alter Verkaufspreis (brutto):"), txtSampleOldVk_),
+                    1, 0);
     grid->addWidget(txtSampleOldVk_, 1, 1);
     grid->addWidget(caption("lblSampleNewVkCaption", QStringLiteral("neuer Verkaufspreis:")), 1, 2);
     grid->addWidget(lblSampleNewVk_, 1, 3);

@@ -17,6 +17,7 @@
 #include <optional>
 
 class QCheckBox;
+class QIcon;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -70,6 +71,9 @@ public:
     // Status requests sent and not yet answered.
     int PendingStatusRequests() const { return int(statusThreads_.size()); }
 
+    // The program's icon, also the window's.
+    static QIcon ProgramIcon();
+
     static const QString kCaption;
     static const QString kInstructionText;
 
@@ -103,6 +107,7 @@ private:
 
     // Building the window.
     void CreateControls();
+    void LinkLabelsToFields();
     void ArrangeControls();
     void ConnectHandlers();
     void DefineRuleFields();

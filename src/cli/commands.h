@@ -24,6 +24,11 @@ int Diff(const QStringList &arguments);
 // Prints the message and a hint to --help on stderr; returns kExitUsage.
 int UsageError(const QString &message);
 
+// The parser's complaint about unknown options and missing or unexpected
+// values in German, whether or not Qt's own German translation is loaded.
+// `arguments` are those the parser was given, the program name first.
+QString ParserErrorInGerman(const QCommandLineParser &parser, const QStringList &arguments);
+
 // Parses the options after the command name, --help included; false after a
 // usage message, with the exit code set.
 bool ParseOptions(QCommandLineParser &parser, const QStringList &arguments, int &exitCode);

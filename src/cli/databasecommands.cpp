@@ -5,6 +5,8 @@
 #include "db/backup.h"
 #include "db/tariffdatabase.h"
 
+#include <QFileInfo>
+
 namespace preisliste {
 
 const QString kInitDbUsage = QStringLiteral(
@@ -13,10 +15,48 @@ const QString kInitDbUsage = QStringLiteral(
 
 const QString kBackupsUsage = QStringLiteral(
     "preisliste backups [--db PFAD] [--settings PFAD]\n"
-    "  Listet die Sicherungen der Tarifdatenbank, die neueste zuerst.\n"
+    "  Listet die Sicherungen der Tarifdatenbank, die neueste zuerst: welche vor einem\n"
+    "  Update und welche vor dem Zurückspielen entstand, und welche gerade zurückgespielt ist.\n"
     "preisliste restore [--db PFAD] [--settings PFAD] [SICHERUNG]\n"
-    "  Spielt die neueste (oder die genannte) Sicherung zurück; der Stand davor\n"
-    "  wird selbst gesichert, so dass sich auch das rückgängig machen lässt.\n");
+    "  Spielt eine Sicherung zurück. Ohne SICHERUNG die des letzten Updates; jedes weitere\n"
+    "  restore geht ein Update weiter zurück. SICHERUNG ist ein Name, wie ihn \"backups\"\n"
+    "  zeigt, oder ein Pfad. Der Stand davor wird selbst gesichert\n"
+    "  (...-vor-Wiederherstellung.mdb), so dass sich auch das rückgängig machen lässt.\n"
+    "  --db PFAD        Tarifdatenbank (Vorgabe: \"DB Path\" aus den Telvoro-Einstellungen)\n"
+    "  --settings PFAD  Telvoro-Einstellungen (Vorgabe: $TELVORO_SETTINGS, sonst\n"
+    "                   ~/.config/Telvoro/Telvoro.ini)\n");
+
+namespace {
+
+int ListBackupsOf(const QString &database)
+{
+    const QList<BackupInfo> backups = ListBackups(database);
+    if (backups.isEmpty()) {
+        WriteLine(stdout, QStringLiteral("Keine Sicherungen von %1 in %2.").arg(database, BackupFolder(database)));
+        return kExitOk;
+    }
+    WriteLine(stdout, QStringLiteral("Sicherungen von %1 in %2, die neueste zuerst:").arg(database, BackupFolder(database)));
+    const QLocale locale = UserLocale();
+    bool anyInPlace = false;
+    for (const BackupInfo &backup : backups) {
+        anyInPlace = anyInPlace || backup.inPlace;
+        WriteLine(stdout, QStringLiteral("%1 %2  %3  %4 Tarifzeilen  %5  %6")
+                              .arg(QChar(backup.inPlace ? u'*' : u' '))
+                              .arg(locale.toString(backup.created, QStringLiteral("dd.MM.yyyy HH:mm:ss")),
+                                   locale.formattedDataSize(backup.sizeBytes).rightJustified(10),
+                                   backup.tariffRows < 0 ? QStringLiteral("?") : locale.toString(backup.tariffRows),
+                                   (backup.kind == BackupKind::BeforeUpdate ? QStringLiteral("vor Update")
+                                                                           : QStringLiteral("vor Wiederherstellung"))
+                                       .leftJustified(21),
+                                   QFileInfo(backup.path).fileName()));
+    }
+    if (anyInPlace)
+        WriteLine(stdout, QStringLiteral("* gerade zurückgespielt; ein weiteres \"preisliste restore\" spielt die "
+                                         "Sicherung des Updates davor zurück."));
+    return kExitOk;
+}
+
+} // namespace
 
 int InitDatabase(const QStringList &arguments)
 {
@@ -58,25 +98,26 @@ int BackupsOrRestore(const QStringList &arguments, bool restore)
     if (rest.size() > (restore ? 1 : 0))
         return UsageError(QStringLiteral("Unerwartetes Argument: ") + rest.constLast());
     const QString database = DatabaseOf(parser, db, settingsFile);
-    const QList<BackupInfo> backups = ListBackups(database);
-    if (!restore) {
-        if (backups.isEmpty())
-            WriteLine(stdout, QStringLiteral("Keine Sicherungen von %1 in %2.").arg(database, BackupFolder(database)));
-        const QLocale locale = UserLocale();
-        for (const BackupInfo &backup : backups)
-            WriteLine(stdout, QStringLiteral("%1  %2  %3 Tarifzeilen  %4")
-                                  .arg(locale.toString(backup.created, QStringLiteral("dd.MM.yyyy HH:mm:ss")),
-                                       locale.formattedDataSize(backup.sizeBytes).rightJustified(10),
-                                       backup.tariffRows < 0 ? QStringLiteral("?")
-                                                             : locale.toString(backup.tariffRows),
-                                       backup.path));
-        return kExitOk;
+    if (!restore)
+        return ListBackupsOf(database);
+    QString chosen;
+    if (rest.isEmpty()) {
+        const RestoreChoice next = NextBackupToRestore(database);
+        if (next.path.isEmpty()) {
+            WriteLine(stderr, next.error);
+            return kExitFailed;
+        }
+        chosen = next.path;
+    } else {
+        chosen = ResolveBackupName(database, rest.constFirst());
+        if (!QFileInfo::exists(chosen)) {
+            WriteLine(stderr, QStringLiteral("Die Sicherung %1 gibt es nicht. Die Namen der Sicherungen zeigt "
+                                             "\"preisliste backups\"; eine Datei außerhalb von %2 bitte mit Pfad "
+                                             "angeben (etwa ./%3).")
+                                  .arg(chosen, BackupFolder(database), rest.constFirst()));
+            return kExitFailed;
+        }
     }
-    if (rest.isEmpty() && backups.isEmpty()) {
-        WriteLine(stderr, QStringLiteral("Es gibt keine Sicherung von %1.").arg(database));
-        return kExitFailed;
-    }
-    const QString chosen = rest.isEmpty() ? backups.constFirst().path : rest.constFirst();
     const BackupResult result = RestoreTariffDatabase(database, chosen);
     if (!result.ok) {
         WriteLine(stderr, result.error);

@@ -1,7 +1,9 @@
 #include "db/backup.h"
 
+#include "db/sqlhelpers.h"
 #include "db/sqlitefile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +17,7 @@ namespace preisliste {
 namespace {
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd_HH-mm-ss");
+const QString kBeforeRestoreMark = QStringLiteral("-vor-Wiederherstellung");
 
 // Copies every page of `source` into `destination` in one step, which holds
 // the source's read lock and the destination's write lock throughout.
@@ -22,13 +25,14 @@ bool CopyDatabase(sqlite3 *source, sqlite3 *destination, QString &error)
 {
     sqlite3_backup *backup = sqlite3_backup_init(destination, "main", source, "main");
     if (!backup) {
-        error = QString::fromUtf8(sqlite3_errmsg(destination));
+        error = DescribeSqliteError(destination);
         return false;
     }
     const int stepResult = sqlite3_backup_step(backup, -1);
     const int finishResult = sqlite3_backup_finish(backup);
     if (stepResult != SQLITE_DONE || finishResult != SQLITE_OK) {
-        error = QString::fromUtf8(sqlite3_errstr(stepResult != SQLITE_DONE ? stepResult : finishResult));
+        const int rc = stepResult != SQLITE_DONE ? stepResult : finishResult;
+        error = DescribeSqliteCode(rc, QString::fromUtf8(sqlite3_errstr(rc)));
         return false;
     }
     return true;
@@ -45,11 +49,20 @@ QString Suffix(const QString &databasePath)
     return suffix.isEmpty() ? QString() : u'.' + suffix;
 }
 
+BackupKind KindOf(const QString &fileName)
+{
+    return QFileInfo(fileName).completeBaseName().endsWith(kBeforeRestoreMark) ? BackupKind::BeforeRestore
+                                                                               : BackupKind::BeforeUpdate;
+}
+
 // Orders backups by their time stamp, then by the counter that tells apart
 // backups taken within the same second ("...-05-2.mdb" after "...-05.mdb").
+// Both kinds share the counter, so the order holds across them.
 std::pair<QString, int> BackupOrderKey(const QString &databasePath, const QString &fileName)
 {
-    const QString rest = QFileInfo(fileName).completeBaseName().mid(BaseName(databasePath).size() + 1);
+    QString rest = QFileInfo(fileName).completeBaseName().mid(BaseName(databasePath).size() + 1);
+    if (KindOf(fileName) == BackupKind::BeforeRestore)
+        rest.chop(kBeforeRestoreMark.size());
     const QString stamp = rest.left(kTimeFormat.size());
     const int counter = rest.size() > stamp.size() ? rest.mid(stamp.size() + 1).toInt() : 1;
     return {stamp, counter};
@@ -70,7 +83,14 @@ QStringList BackupFiles(const QString &databasePath)
     return names;
 }
 
-QString NewBackupPath(const QString &databasePath)
+QStringList BackupFiles(const QString &databasePath, BackupKind kind)
+{
+    QStringList files = BackupFiles(databasePath);
+    files.removeIf([kind](const QString &file) { return KindOf(file) != kind; });
+    return files;
+}
+
+QString NewBackupPath(const QString &databasePath, BackupKind kind)
 {
     const QString stamp = QDateTime::currentDateTime().toString(kTimeFormat);
     // Within one second the counter goes on from the highest one there, so
@@ -82,12 +102,13 @@ QString NewBackupPath(const QString &databasePath)
             counter = std::max(counter, fileCounter);
     }
     const QString stem = QDir(BackupFolder(databasePath)).filePath(BaseName(databasePath) + u'-' + stamp);
-    return stem + (counter == 0 ? QString() : QStringLiteral("-%1").arg(counter + 1)) + Suffix(databasePath);
+    return stem + (counter == 0 ? QString() : QStringLiteral("-%1").arg(counter + 1))
+           + (kind == BackupKind::BeforeRestore ? kBeforeRestoreMark : QString()) + Suffix(databasePath);
 }
 
-void RemoveOldBackups(const QString &databasePath)
+void RemoveOldBackups(const QString &databasePath, BackupKind kind)
 {
-    const QStringList files = BackupFiles(databasePath);
+    const QStringList files = BackupFiles(databasePath, kind);
     for (qsizetype i = kBackupsKept; i < files.size(); ++i) {
         QFile::remove(files.at(i));
         QFile::remove(ReportPathOfBackup(files.at(i)));
@@ -112,6 +133,93 @@ BackupResult Failure(const QString &text)
     return BackupResult{false, {}, text};
 }
 
+// A digest of the tariff table's content, row by row in storage order.
+QByteArray ContentDigest(sqlite3 *handle)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(handle, "SELECT * FROM Numbers ORDER BY rowid", -1, &statement, nullptr) != SQLITE_OK)
+        return {};
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        for (int column = 0; column < sqlite3_column_count(statement); ++column) {
+            const int type = sqlite3_column_type(statement, column);
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+            hash.addData(QByteArray::number(type) + ':' + QByteArray(text ? text : "") + '\x1f');
+        }
+        hash.addData("\x1e");
+    }
+    sqlite3_finalize(statement);
+    return rc == SQLITE_DONE ? hash.result().toHex() : QByteArray();
+}
+
+QByteArray ContentDigest(const QString &path)
+{
+    QString error;
+    const SqliteHandlePtr handle = OpenSqliteFile(path, SQLITE_OPEN_READONLY, 1000, error);
+    return handle ? ContentDigest(handle.get()) : QByteArray();
+}
+
+// Which backup is in place is kept in a small file beside the backups,
+// written by each restore: the backup's name, the digest of the database
+// right after the restore and the newest backup of an update then. Comparing
+// contents alone cannot tell: an update that changed nothing, or two
+// backups with equal content, would look like a backup in place and stall
+// or skip the walk back. The record counts only while the database still
+// has that content and no update has been backed up since; after any change
+// a restore starts again at the newest backup.
+struct PlacedBackup {
+    QString name;
+    QByteArray digest;
+    QString newestUpdateBackup;
+};
+
+QString PlacedBackupFile(const QString &databasePath)
+{
+    return QDir(BackupFolder(databasePath)).filePath(BaseName(databasePath) + QStringLiteral("-zurueckgespielt.txt"));
+}
+
+QString NewestUpdateBackupName(const QString &databasePath)
+{
+    const QStringList updates = BackupFiles(databasePath, BackupKind::BeforeUpdate);
+    return updates.isEmpty() ? QString() : QFileInfo(updates.constFirst()).fileName();
+}
+
+void RecordPlacedBackup(const QString &databasePath, const QString &backupPath, const QByteArray &digest)
+{
+    const QString record = PlacedBackupFile(databasePath);
+    const bool inFolder = QFileInfo(backupPath).absolutePath() == QFileInfo(record).absolutePath();
+    QFile file(record);
+    if (!inFolder || digest.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        QFile::remove(record);
+        return;
+    }
+    file.write("Sicherung=" + QFileInfo(backupPath).fileName().toUtf8() + "\nInhalt=" + digest
+               + "\nNeueste=" + NewestUpdateBackupName(databasePath).toUtf8() + '\n');
+}
+
+// The name of the backup in place now, or empty.
+QString PlacedBackupName(const QString &databasePath)
+{
+    QFile file(PlacedBackupFile(databasePath));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    PlacedBackup placed;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const QByteArray value = line.mid(line.indexOf('=') + 1);
+        if (line.startsWith("Sicherung="))
+            placed.name = QString::fromUtf8(value);
+        else if (line.startsWith("Inhalt="))
+            placed.digest = value;
+        else if (line.startsWith("Neueste="))
+            placed.newestUpdateBackup = QString::fromUtf8(value);
+    }
+    const bool current = !placed.digest.isEmpty() && placed.newestUpdateBackup == NewestUpdateBackupName(databasePath)
+                         && QFileInfo::exists(QDir(BackupFolder(databasePath)).filePath(placed.name))
+                         && placed.digest == ContentDigest(databasePath);
+    return current ? placed.name : QString();
+}
+
 } // namespace
 
 QString BackupFolder(const QString &databasePath)
@@ -119,10 +227,10 @@ QString BackupFolder(const QString &databasePath)
     return QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("backups"));
 }
 
-BackupResult BackupTariffDatabase(const QString &databasePath, int busyTimeoutMs)
+BackupResult BackupTariffDatabase(const QString &databasePath, int busyTimeoutMs, BackupKind kind)
 {
     PendingBackup backup;
-    if (!backup.Take(databasePath, busyTimeoutMs) || !backup.Name())
+    if (!backup.Take(databasePath, busyTimeoutMs, kind) || !backup.Name())
         return Failure(backup.Error());
     backup.Confirm();
     return BackupResult{true, backup.Path(), {}};
@@ -133,17 +241,20 @@ PendingBackup::~PendingBackup()
     Discard();
 }
 
-bool PendingBackup::Take(const QString &databasePath, int busyTimeoutMs)
+bool PendingBackup::Take(const QString &databasePath, int busyTimeoutMs, BackupKind kind)
 {
     Discard();
     databasePath_ = databasePath;
+    kind_ = kind;
     if (!QFileInfo(databasePath).isFile())
         return Fail(QStringLiteral("die Datei existiert nicht"));
     createdFolder_ = !QFileInfo::exists(BackupFolder(databasePath));
     if (!QDir().mkpath(BackupFolder(databasePath)))
         return Fail(QStringLiteral("der Ordner %1 kann nicht angelegt werden").arg(BackupFolder(databasePath)));
     QString error;
-    targetPath_ = NewBackupPath(databasePath);
+    targetPath_ = NewBackupPath(databasePath, kind);
+    // Written under a name no listing picks up, then renamed: a backup cut
+    // short (a crash, a full disk) never passes for a good one.
     const QString partial = targetPath_ + QStringLiteral(".partial");
     bool copied = false;
     {
@@ -180,7 +291,7 @@ void PendingBackup::Confirm()
         return;
     currentPath_.clear();
     createdFolder_ = false;
-    RemoveOldBackups(databasePath_);
+    RemoveOldBackups(databasePath_, kind_);
 }
 
 void PendingBackup::Discard()
@@ -210,12 +321,42 @@ QString ReportPathOfBackup(const QString &backupPath)
 QList<BackupInfo> ListBackups(const QString &databasePath)
 {
     QList<BackupInfo> backups;
+    const QString placed = PlacedBackupName(databasePath);
     for (const QString &path : BackupFiles(databasePath)) {
         const QFileInfo info(path);
         const QString stamp = info.completeBaseName().mid(BaseName(databasePath).size() + 1, kTimeFormat.size());
-        backups.append({path, QDateTime::fromString(stamp, kTimeFormat), info.size(), CountTariffRows(path)});
+        backups.append({path, QDateTime::fromString(stamp, kTimeFormat), info.size(), CountTariffRows(path),
+                        KindOf(path), !placed.isEmpty() && info.fileName() == placed});
     }
     return backups;
+}
+
+QString ResolveBackupName(const QString &databasePath, const QString &nameOrPath)
+{
+    if (nameOrPath.contains(u'/') || nameOrPath.contains(QDir::separator()))
+        return nameOrPath;
+    return QDir(BackupFolder(databasePath)).filePath(nameOrPath);
+}
+
+RestoreChoice NextBackupToRestore(const QString &databasePath)
+{
+    const QStringList files = BackupFiles(databasePath);
+    const QString placed = PlacedBackupName(databasePath);
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < files.size() && !placed.isEmpty(); ++i) {
+        if (QFileInfo(files.at(i)).fileName() == placed)
+            from = i + 1;
+    }
+    for (qsizetype i = from; i < files.size(); ++i) {
+        if (KindOf(files.at(i)) == BackupKind::BeforeUpdate)
+            return {files.at(i), {}};
+    }
+    if (from > 0)
+        return {{}, QStringLiteral("Es gibt keine ältere Sicherung eines Updates als %1, die gerade "
+                                   "zurückgespielt ist.")
+                        .arg(placed)};
+    return {{}, QStringLiteral("Es gibt keine Sicherung eines Updates von %1 (im Ordner %2).")
+                    .arg(databasePath, BackupFolder(databasePath))};
 }
 
 BackupResult RestoreTariffDatabase(const QString &databasePath, const QString &backupPath, int busyTimeoutMs)
@@ -224,7 +365,7 @@ BackupResult RestoreTariffDatabase(const QString &databasePath, const QString &b
                                            "Die Datenbank ist unverändert.");
     if (CountTariffRows(backupPath) < 0)
         return Failure(failure.arg(backupPath, QStringLiteral("sie ist keine lesbare Tarifdatenbank")));
-    BackupResult before = BackupTariffDatabase(databasePath, busyTimeoutMs);
+    BackupResult before = BackupTariffDatabase(databasePath, busyTimeoutMs, BackupKind::BeforeRestore);
     if (!before.ok)
         return Failure(failure.arg(backupPath, before.error));
     QString error;
@@ -233,6 +374,7 @@ BackupResult RestoreTariffDatabase(const QString &databasePath, const QString &b
         source ? OpenSqliteFile(databasePath, SQLITE_OPEN_READWRITE, busyTimeoutMs, error) : nullptr;
     if (!destination || !CopyDatabase(source.get(), destination.get(), error))
         return Failure(failure.arg(backupPath, error));
+    RecordPlacedBackup(databasePath, backupPath, ContentDigest(destination.get()));
     return before;
 }
 

@@ -34,12 +34,22 @@ QString WithCause(int sqliteCode, const QString &engineText)
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
         return QStringLiteral("Die Datenbankdatei ist beschädigt (%1)").arg(text);
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("Die Datei lässt sich nicht öffnen oder anlegen (%1)").arg(text);
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        return QStringLiteral("Schreiben ist nicht erlaubt (%1)").arg(text);
     default:
-        return text;
+        return QStringLiteral("Datenbankfehler (%1)").arg(text);
     }
 }
 
 } // namespace
+
+QString DescribeSqliteCode(int sqliteCode, const QString &engineText)
+{
+    return WithCause(sqliteCode, engineText);
+}
 
 QString DescribeError(const QSqlError &error)
 {

@@ -14,8 +14,11 @@ sqlite3 *SqliteHandle(const QSqlDatabase &database);
 // The engine's description of an error, for "Fehler: " messages, led by a
 // German sentence where the cause is one the operator can act on (a full
 // disk, a lock held by another program, a failing drive).
+// Every description is German; the engine's English text follows in
+// parentheses for whoever gives support.
 QString DescribeError(const QSqlError &error);
 QString DescribeSqliteError(sqlite3 *handle);
+QString DescribeSqliteCode(int sqliteCode, const QString &engineText);
 
 // One transaction on the tariff database. Begin() takes the write lock at
 // once (BEGIN IMMEDIATE), so a run learns at its start, not halfway through,

@@ -1,5 +1,7 @@
 #include "db/sqlitefile.h"
 
+#include "db/sqlhelpers.h"
+
 #include <QFile>
 
 #include <sqlite3.h>
@@ -17,7 +19,7 @@ SqliteHandlePtr OpenSqliteFile(const QString &path, int flags, int busyTimeoutMs
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, flags, nullptr);
     SqliteHandlePtr handle(raw);
     if (rc != SQLITE_OK) {
-        error = QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+        error = DescribeSqliteCode(rc, QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
         return nullptr;
     }
     sqlite3_busy_timeout(raw, busyTimeoutMs);

@@ -49,8 +49,9 @@ inline constexpr int kDefaultBusyTimeoutMs = 5000;
 // Opens the existing tariff database read-write; never creates a file. Other
 // programs may have the file open at the same time; a lock held by one of
 // them is waited for up to `busyTimeoutMs`. On failure the message
-// "Datenbank <path> konnte nicht geöffnet werden!" goes to `messages` and the
-// result is empty. `cursorLocation` is accepted for the callers' sake; SQLite
+// "Datenbank <path> konnte nicht geöffnet werden!" goes to `messages`, with a
+// second line that says why (no such file, no database, no table Numbers,
+// write-protected, folder not writable, locked), and the result is empty. `cursorLocation` is accepted for the callers' sake; SQLite
 // has no client- or server-side cursors to choose between.
 std::unique_ptr<TariffConnection> OpenTariffDatabase(const QString &path, int cursorLocation,
                                                      MessageSink &messages,

@@ -179,6 +179,32 @@ private:
     SqliteStatement statement_;
 };
 
+// A list saved with commas between its fields (as spreadsheet programs do
+// in English settings) would import as prefixes without destinations or
+// prices. It is told from a list of ours by its data lines: commas in them,
+// but not a single semicolon.
+class SeparatorCheck {
+public:
+    void Note(const QString &dataLine)
+    {
+        semicolons_ = semicolons_ || dataLine.contains(u';');
+        commas_ = commas_ || dataLine.contains(u',');
+    }
+    bool LooksCommaSeparated() const { return commas_ && !semicolons_; }
+
+    static QString Message(const QString &path)
+    {
+        return QStringLiteral("Die Preisliste %1 ist offenbar durch Kommas getrennt: Keine Datenzeile enthält ein "
+                              "Semikolon. Die Felder müssen durch „;“ getrennt sein (Vorwahl;Ziel;Preis); bitte die "
+                              "Datei mit Semikolon als Trennzeichen speichern.")
+            .arg(path);
+    }
+
+private:
+    bool semicolons_ = false;
+    bool commas_ = false;
+};
+
 int PercentRead(const PriceListReader &reader)
 {
     return reader.Size() > 0 ? int((reader.Position() * 100 + reader.Size() / 2) / reader.Size()) : 100;
@@ -232,11 +258,13 @@ bool ImportPriceListFile(const QString &path, RunContext &context)
     qint64 stagedCount = 0;
     qint64 skippedCount = 0;
     std::optional<QString> firstSkipped;
+    SeparatorCheck separators;
     while (const std::optional<QString> line = reader.ReadFileLine()) {
         if (context.progress.SetProgress(PercentRead(reader), 0))
             return false;
         if (line->isEmpty())
             continue; // an empty line between data lines carries nothing
+        separators.Note(*line);
         const PriceListFields fields = ParseCsvLine(*line);
         const std::optional<QString> reason = SkipReason(*line, fields);
         const bool stored = reason ? skipped.Record(reader.LineNumber(), *line, *reason) : insert.Insert(fields);
@@ -248,6 +276,10 @@ bool ImportPriceListFile(const QString &path, RunContext &context)
                                        + (reason ? skipped.Error() : insert.Error()));
             return false;
         }
+    }
+    if (separators.LooksCommaSeparated()) {
+        RejectFile(context.messages, SeparatorCheck::Message(path));
+        return false;
     }
     // Not one line taken: the list is of another kind, or of another
     // separator; the first line skipped shows which.

@@ -2,7 +2,10 @@
 
 #include "run/startupsettings.h"
 
+#include <QAccessible>
 #include <QGroupBox>
+#include <QIcon>
+#include <QImage>
 #include <QTest>
 
 namespace preisliste::test {
@@ -121,6 +124,54 @@ TEST(WindowLayout, HasAFixedSizeWithTheFramesSideBySideAtEqualHeight)
     EXPECT_LT(window.Find(QStringLiteral("cmdClose"))->x(), window.Find(QStringLiteral("cmdRecalc"))->x());
     EXPECT_LT(window.Find(QStringLiteral("cmdRecalc"))->x(), window.Find(QStringLiteral("cmdStart"))->x());
     EXPECT_EQ(window.Find(QStringLiteral("ProgressBar1"))->width(), window.Find(QStringLiteral("fraSample"))->width());
+}
+
+TEST(WindowLayout, CarriesTheProgramIcon)
+{
+    WindowDriver window(kSettings);
+    const QIcon icon = window.Form().windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    for (const int size : {16, 48, 256}) {
+        const QImage picture = icon.pixmap(size, size).toImage();
+        EXPECT_EQ(picture.width(), size);
+        // The tag is drawn, not a blank square: its middle is opaque.
+        EXPECT_EQ(qAlpha(picture.pixel(size / 2, size / 2)), 255) << size;
+    }
+}
+
+// What a screen reader says for each field: every field and progress bar
+// has a name, from its label or from the check box or option beside it.
+TEST(WindowLayout, EveryFieldIsNamedForScreenReaders)
+{
+    WindowDriver window(kSettings);
+    const std::pair<const char *, const char *> labelled[] = {
+        {"txtDbFilename", "Datenbank-Datei:"},
+        {"txtVAT", "Mehrwertsteuer"},
+        {"txtRoundUp", "Aufrunden auf ganze Cent über... z.B. 0,0020 -> 0,00 ; 0,0021 -> 0,01"},
+        {"txtSampleEk", "Einkauf netto:"},
+        {"txtSampleOldVk", "alter Verkaufspreis (brutto):"},
+        {"ProgressBar2", "Fortschritt Aktion:"},
+        {"ProgressBar1", "Fortschritt gesamt:"},
+        {"txtKdId", "Preis-Download vom Server mit Kunden-ID:"},
+        {"txtFileName", "Import-Datei (CSV):"},
+        {"txtMarkup", "Aufschlag auf EK [%]:"},
+        {"txtMinSellRate", "Minimaler Minutenpreis:"},
+        {"txtUseOnSellRate", "...wo VK-Preis unter"},
+    };
+    for (const auto &[name, expected] : labelled) {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(window.Find(QString::fromLatin1(name)));
+        ASSERT_NE(accessible, nullptr) << name;
+        EXPECT_EQ(accessible->text(QAccessible::Name), QString::fromUtf8(expected)) << name;
+    }
+    QList<QWidget *> fields;
+    for (QLineEdit *edit : window.Form().findChildren<QLineEdit *>())
+        fields.append(edit);
+    for (QProgressBar *bar : window.Form().findChildren<QProgressBar *>())
+        fields.append(bar);
+    for (QWidget *field : fields) {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(field);
+        EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty()) << field->objectName().toStdString();
+    }
 }
 
 TEST(WindowStartUp, FillsTheWindowFromTheSettingsAndTheRule)

@@ -95,8 +95,8 @@ TEST_F(SafeUpdate, ACommaSeparatedListIsNamedAsSuch)
     const QByteArray before = tariff_.FileBytes();
     const CliResult result = Update(List("#Vorwahl;Ziel;Preis\n0043,\xC3\x96sterreich,0.0150\n0049,Deutschland,0.01\n"));
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains(QStringLiteral("keine gültigen Einträge"))) << result.err.toStdString();
-    EXPECT_TRUE(result.err.contains(QStringLiteral("mit „,“ getrennt, die Preisliste braucht „;“")));
+    EXPECT_TRUE(result.err.contains(QStringLiteral("durch Kommas getrennt"))) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QStringLiteral("müssen durch „;“ getrennt sein")));
     EXPECT_EQ(tariff_.FileBytes(), before);
 }
 

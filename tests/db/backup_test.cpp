@@ -123,5 +123,118 @@ TEST(Restore, RefusesWhatIsNotATariffAndChangesNothing)
     EXPECT_EQ(tariff.Snapshot(), before);
 }
 
+// A tariff with one row whose price tells the state apart.
+void SetPrice(const TempTariff &tariff, int price)
+{
+    tariff.Execute(QStringLiteral("DELETE FROM Numbers; INSERT INTO Numbers (Number, Name, Price_EUR) "
+                                  "VALUES ('0043', 'Österreich', %1)")
+                       .arg(price));
+}
+
+QString Price(const TempTariff &tariff)
+{
+    return tariff.Rows(QStringLiteral("SELECT Price_EUR FROM Numbers")).join(u',');
+}
+
+TEST(Restore, TheCopyBeforeARestoreIsMarkedAndPushesNoUpdateBackupOut)
+{
+    TempTariff tariff;
+    QStringList updateBackups;
+    for (int i = 0; i < kBackupsKept; ++i) {
+        SetPrice(tariff, i);
+        updateBackups.prepend(BackupTariffDatabase(tariff.Path()).backupPath);
+    }
+    for (int i = 0; i < kBackupsKept + 2; ++i) {
+        const BackupResult restored = RestoreTariffDatabase(tariff.Path(), updateBackups.at(i % kBackupsKept));
+        ASSERT_TRUE(restored.ok) << restored.error.toStdString();
+        EXPECT_TRUE(restored.backupPath.endsWith(QStringLiteral("-vor-Wiederherstellung.mdb")));
+    }
+    QStringList kept;
+    int copiesBeforeRestore = 0;
+    for (const BackupInfo &backup : ListBackups(tariff.Path())) {
+        if (backup.kind == BackupKind::BeforeUpdate)
+            kept.append(backup.path);
+        else
+            ++copiesBeforeRestore;
+    }
+    EXPECT_EQ(kept, updateBackups);
+    EXPECT_EQ(copiesBeforeRestore, kBackupsKept);
+}
+
+TEST(Restore, WithoutANameEachRestoreGoesBackOneUpdate)
+{
+    TempTariff tariff;
+    for (int state = 1; state <= 3; ++state) {
+        SetPrice(tariff, state);
+        ASSERT_TRUE(BackupTariffDatabase(tariff.Path()).ok); // the update's backup of this state
+    }
+    SetPrice(tariff, 4); // what the last update left
+    for (const char *expected : {"3", "2", "1"}) {
+        const RestoreChoice next = NextBackupToRestore(tariff.Path());
+        ASSERT_FALSE(next.path.isEmpty()) << next.error.toStdString();
+        ASSERT_TRUE(RestoreTariffDatabase(tariff.Path(), next.path).ok);
+        EXPECT_EQ(Price(tariff), QString::fromLatin1(expected));
+    }
+    const RestoreChoice none = NextBackupToRestore(tariff.Path());
+    EXPECT_TRUE(none.path.isEmpty());
+    EXPECT_TRUE(none.error.contains(QStringLiteral("keine ältere Sicherung"))) << none.error.toStdString();
+}
+
+TEST(Restore, AChangeAfterARestoreStartsTheWalkAtTheNewestAgain)
+{
+    TempTariff tariff;
+    SetPrice(tariff, 1);
+    ASSERT_TRUE(BackupTariffDatabase(tariff.Path()).ok);
+    SetPrice(tariff, 2);
+    const QString newest = BackupTariffDatabase(tariff.Path()).backupPath;
+    SetPrice(tariff, 3);
+    ASSERT_TRUE(RestoreTariffDatabase(tariff.Path(), NextBackupToRestore(tariff.Path()).path).ok);
+    ASSERT_EQ(Price(tariff), QStringLiteral("2"));
+
+    SetPrice(tariff, 5); // edited by hand
+    EXPECT_EQ(NextBackupToRestore(tariff.Path()).path, newest);
+    for (const BackupInfo &backup : ListBackups(tariff.Path()))
+        EXPECT_FALSE(backup.inPlace) << backup.path.toStdString();
+
+    // Back in place, then a new update: its backup is the newest, and the
+    // next restore undoes that update, even though it changed nothing.
+    ASSERT_TRUE(RestoreTariffDatabase(tariff.Path(), newest).ok);
+    const QString unchangedUpdate = BackupTariffDatabase(tariff.Path()).backupPath;
+    EXPECT_EQ(NextBackupToRestore(tariff.Path()).path, unchangedUpdate);
+}
+
+TEST(Restore, TheListShowsTheKindAndTheBackupInPlace)
+{
+    TempTariff tariff;
+    SetPrice(tariff, 1);
+    const QString first = BackupTariffDatabase(tariff.Path()).backupPath;
+    SetPrice(tariff, 2);
+    const BackupResult restored = RestoreTariffDatabase(tariff.Path(), first);
+    ASSERT_TRUE(restored.ok);
+    const QList<BackupInfo> backups = ListBackups(tariff.Path());
+    ASSERT_EQ(backups.size(), 2);
+    EXPECT_EQ(backups[0].path, restored.backupPath);
+    EXPECT_EQ(backups[0].kind, BackupKind::BeforeRestore);
+    EXPECT_FALSE(backups[0].inPlace);
+    EXPECT_EQ(backups[1].path, first);
+    EXPECT_EQ(backups[1].kind, BackupKind::BeforeUpdate);
+    EXPECT_TRUE(backups[1].inPlace);
+
+    // Undoing the restore puts the copy before it in place; the walk goes
+    // on from there to the update backup before it.
+    ASSERT_TRUE(RestoreTariffDatabase(tariff.Path(), restored.backupPath).ok);
+    EXPECT_EQ(Price(tariff), QStringLiteral("2"));
+    EXPECT_EQ(NextBackupToRestore(tariff.Path()).path, first);
+}
+
+TEST(Restore, ABareNameIsLookedForInTheBackupFolder)
+{
+    const QString database = QStringLiteral("/srv/telvoro/Numbers.mdb");
+    EXPECT_EQ(ResolveBackupName(database, QStringLiteral("Numbers-2026-01-02_03-04-05.mdb")),
+              QStringLiteral("/srv/telvoro/backups/Numbers-2026-01-02_03-04-05.mdb"));
+    EXPECT_EQ(ResolveBackupName(database, QStringLiteral("./Numbers.mdb")), QStringLiteral("./Numbers.mdb"));
+    EXPECT_EQ(ResolveBackupName(database, QStringLiteral("/tmp/x.mdb")), QStringLiteral("/tmp/x.mdb"));
+}
+
 } // namespace
 } // namespace preisliste

@@ -60,7 +60,21 @@ TEST(OpenTariffDatabase, PathsWithBlanksQuotesSemicolonsAndUmlauts)
     }
 }
 
-TEST(OpenTariffDatabase, RefusesWhatIsNotAWritableTariff)
+// The message of a refused file: the fixed first line, and a second one
+// that says why.
+void ExpectRefused(const QString &path, const QString &reason, int busyTimeoutMs = 100)
+{
+    RecordingMessages messages;
+    EXPECT_FALSE(OpenTariffDatabase(path, 2, messages, busyTimeoutMs));
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(messages.messages.value(0).icon, MessageIcon::Error);
+    const QStringList lines = messages.messages.value(0).text.split(u'\n');
+    ASSERT_EQ(lines.size(), 2) << messages.messages.value(0).text.toStdString();
+    EXPECT_EQ(lines[0], OpenFailure(path));
+    EXPECT_TRUE(lines[1].contains(reason)) << lines[1].toStdString();
+}
+
+TEST(OpenTariffDatabase, RefusesWhatIsNotAWritableTariffAndSaysWhy)
 {
     TempTariff folder;
     const QString missing = folder.FilePath(QStringLiteral("missing.mdb"));
@@ -76,18 +90,36 @@ TEST(OpenTariffDatabase, RefusesWhatIsNotAWritableTariff)
     TempTariff readOnly;
     const test::ReadOnlyFile protection(readOnly.Path());
 
-    for (const QString &path : {missing, garbage, empty, noNumbers, folder.FilePath({}), QString(),
-                                readOnly.Path()}) {
+    const std::pair<QString, QString> cases[] = {
+        {missing, QStringLiteral("Die Datei gibt es nicht")},
+        {QString(), QStringLiteral("Die Datei gibt es nicht")},
+        {folder.FilePath({}), QStringLiteral("ein Ordner")},
+        {garbage, QStringLiteral("keine Tarifdatenbank (keine SQLite-Datenbank oder beschädigt). "
+                                 "(file is not a database)")},
+        {empty, QStringLiteral("leer")},
+        {noNumbers, QStringLiteral("keine Tabelle „Numbers“. Ist es die richtige Datei?")},
+        {readOnly.Path(), QStringLiteral("schreibgeschützt")},
+    };
+    for (const auto &[path, reason] : cases) {
         SCOPED_TRACE(path.toStdString());
-        const QByteArray before = QFile::exists(path) ? QFile(path).readAll() : QByteArray();
-        RecordingMessages messages;
-        EXPECT_FALSE(OpenTariffDatabase(path, 2, messages, 100));
-        EXPECT_EQ(messages.Texts(), QStringList{OpenFailure(path)});
-        EXPECT_EQ(messages.messages.value(0).icon, MessageIcon::Error);
+        ExpectRefused(path, reason);
     }
     EXPECT_FALSE(QFile::exists(missing)) << "opening must never create a file";
     EXPECT_EQ(QFile(empty).size(), 0);
     EXPECT_FALSE(QFileInfo(readOnly.Path()).isWritable() && protection.Active());
+}
+
+TEST(OpenTariffDatabase, AFolderThatTakesNoJournalIsNamed)
+{
+    TempTariff tariff;
+    const QString before = tariff.Snapshot();
+    {
+        const test::ReadOnlyFolder protection(tariff.FilePath({}));
+        ExpectRefused(tariff.Path(), QStringLiteral("In den Ordner %1 darf nicht geschrieben werden; die Datenbank "
+                                                    "legt dort beim Ändern ihre Journaldatei an")
+                                         .arg(QFileInfo(tariff.Path()).absolutePath()));
+    }
+    EXPECT_EQ(tariff.Snapshot(), before);
 }
 
 TEST(OpenTariffDatabase, AFileLockedByAnotherProgramIsRefused)
@@ -97,9 +129,9 @@ TEST(OpenTariffDatabase, AFileLockedByAnotherProgramIsRefused)
     ASSERT_EQ(sqlite3_open_v2(tariff.Path().toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
     // An exclusive lock in another connection keeps the file from being read at all.
     sqlite3_exec(handle, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr);
-    RecordingMessages messages;
-    EXPECT_FALSE(OpenTariffDatabase(tariff.Path(), 2, messages, 100));
-    EXPECT_EQ(messages.Texts(), QStringList{OpenFailure(tariff.Path())});
+    ExpectRefused(tariff.Path(), QStringLiteral("Ein anderes Programm (etwa Telvoro) hält die Datenbank gesperrt, "
+                                                "auch nach 1,5 Sekunden Warten noch"),
+                  1500);
     sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(handle);
     RecordingMessages after;

@@ -267,9 +267,9 @@ TEST_P(MergeFailure, ShowsTheErrorAndChangesNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     Causes, MergeFailure,
-    testing::Values(FailureCase{"NoStagedList", "DROP TABLE Import2", "no such table: Import2"},
+    testing::Values(FailureCase{"NoStagedList", "DROP TABLE Import2", "Datenbankfehler (no such table: Import2)"},
                     FailureCase{"TariffWithoutPurchasePrice",
-                                "ALTER TABLE Numbers DROP COLUMN Rate_EK", "no such column: Rate_EK"},
+                                "ALTER TABLE Numbers DROP COLUMN Rate_EK", "Datenbankfehler (no such column: Rate_EK)"},
                     FailureCase{"PurchasePriceOutsideTheCurrencyRange",
                                 "UPDATE Import2 SET PreisEk = -1e300 WHERE Vorwahl = '0077'",
                                 "Überlauf bei einem Währungsbetrag"}),

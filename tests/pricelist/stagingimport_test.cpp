@@ -172,6 +172,42 @@ TEST_F(StagingImport, RejectedFilesSayWhyAndLeaveNoStagingTable)
     }
 }
 
+TEST_F(StagingImport, ACommaSeparatedListIsNamedAsSuch)
+{
+    struct Case {
+        const char *what;
+        QByteArray content;
+        bool commaSeparated;
+        bool imports = !commaSeparated;
+    };
+    const Case cases[] = {
+        {"commas only", "#Vorwahl,Ziel,Preis\n0043,Österreich,0.015\n0049,Deutschland,0.01\n", true},
+        {"quoted decimal commas", "#kvtpricelist\nList-ID: 1\n\n0043,Österreich,\"0,015\"\n", true},
+        {"decimal commas between semicolons", "#Vorwahl;Ziel;Preis\n0043;Österreich;0,015\n", false},
+        {"one line with a semicolon", "#Vorwahl\n0043,Österreich,0.015\n0044;UK;0,02\n", false},
+        // Not one usable line, but no sign of commas either: refused for that.
+        {"neither commas nor semicolons", "#Vorwahl\n0043\n", false, false},
+        {"no data lines", "#Vorwahl,Ziel,Preis\n", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        messages_.messages.clear();
+        EXPECT_EQ(Import(c.content), c.imports);
+        if (!c.commaSeparated) {
+            EXPECT_FALSE(messages_.Texts().join(u'\n').contains(QStringLiteral("Kommas")));
+            EXPECT_EQ(messages_.messages.isEmpty(), c.imports);
+            continue;
+        }
+        ASSERT_EQ(messages_.Texts().size(), 2);
+        EXPECT_EQ(messages_.Texts().at(0), kFalscheDatei);
+        EXPECT_EQ(messages_.Texts().at(1),
+                  QStringLiteral("Fehler: Die Preisliste %1 ist offenbar durch Kommas getrennt: Keine Datenzeile "
+                                 "enthält ein Semikolon. Die Felder müssen durch „;“ getrennt sein "
+                                 "(Vorwahl;Ziel;Preis); bitte die Datei mit Semikolon als Trennzeichen speichern.")
+                      .arg(tariff_.FilePath(QStringLiteral("preise.csv"))));
+    }
+}
+
 TEST_F(StagingImport, MissingFileNamesFileAndReason)
 {
     const QString path = tariff_.FilePath(QStringLiteral("fehlt.csv"));

@@ -204,7 +204,7 @@ TEST(RecalculateSellingPrices, FailuresEndTheRunWithTheirCause)
         {"write refused by the database",
          "INSERT INTO Numbers (Number, Name, Price_EUR, Rate_EK) VALUES ('0039', 'Italien', 0.2, 0.1);"
          "CREATE TRIGGER NoPriceChange BEFORE UPDATE ON Numbers BEGIN SELECT RAISE(ABORT, 'Preise gesperrt'); END",
-         "Fehler: Preise gesperrt"},
+         "Fehler: Datenbankfehler (Preise gesperrt)"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -86,7 +86,8 @@ TEST(RunUpdate, DatabaseThatCannotBeOpenedEndsTheRunAtOnce)
     ScriptedProgress progress;
     EXPECT_EQ(RunUpdate(request, progress, messages), RunOutcome::Failed);
     EXPECT_EQ(messages.Texts(), QStringList{QStringLiteral("Datenbank ") + request.databaseFile
-                                            + QStringLiteral(" konnte nicht geöffnet werden!")});
+                                            + QStringLiteral(" konnte nicht geöffnet werden!\n"
+                                                             "Die Datei gibt es nicht. Bitte den Pfad prüfen.")});
     EXPECT_EQ(progress.calls, 0);
 }
 

@@ -1,5 +1,7 @@
 #include "support/testsupport.h"
 
+#include <QFileInfo>
+
 #include "db/tariffdatabase.h"
 
 #include <QCryptographicHash>
@@ -155,6 +157,24 @@ ReadOnlyFile::~ReadOnlyFile()
     if (immutable_)
         QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path_});
     QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+}
+
+ReadOnlyFolder::ReadOnlyFolder(QString path) : path_(std::move(path))
+{
+    QFile::setPermissions(path_, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser | QFile::ExeUser);
+    if (QFileInfo(path_).isWritable()) {
+        immutable_ = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path_}) == 0;
+        if (!immutable_)
+            ADD_FAILURE() << "cannot make " << path_.toStdString() << " read-only (chattr +i failed)";
+    }
+}
+
+ReadOnlyFolder::~ReadOnlyFolder()
+{
+    if (immutable_)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path_});
+    QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser
+                                     | QFile::WriteUser | QFile::ExeUser);
 }
 
 } // namespace preisliste::test

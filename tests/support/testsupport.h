@@ -99,6 +99,18 @@ private:
     bool active_ = false;
 };
 
+// Keeps anyone from creating files in a folder for the life of the object,
+// in the same two ways.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(QString path);
+    ~ReadOnlyFolder();
+
+private:
+    QString path_;
+    bool immutable_ = false;
+};
+
 } // namespace preisliste::test
 
 namespace preisliste::test {
