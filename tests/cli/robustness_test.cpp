@@ -23,8 +23,10 @@ constexpr int kRows = 100000;
 
 QStringList UpdateArguments(const QString &database, const QString &list)
 {
+    // The generated list drops some of the tariff's destinations on purpose.
     return {QStringLiteral("update"), QStringLiteral("--db"), database, QStringLiteral("--file"), list,
-            QStringLiteral("--no-backup"), QStringLiteral("--settings"), QStringLiteral("/nonexistent.ini")};
+            QStringLiteral("--no-backup"), QStringLiteral("--settings"), QStringLiteral("/nonexistent.ini"),
+            QStringLiteral("--max-removed"), QStringLiteral("100")};
 }
 
 // A large tariff and list, plus the state a completed update leaves.
@@ -42,9 +44,15 @@ protected:
         timer.start();
         const auto result = test::RunCli(UpdateArguments(reference, list_));
         duration_ = timer.elapsed();
-        ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
         newState_ = TempTariff::SnapshotOf(reference);
-        ASSERT_NE(newState_, oldState_);
+        if (result.exitCode != 0 || newState_ == oldState_)
+            setUpFailure_ = QStringLiteral("the reference update failed (%1): %2").arg(result.exitCode).arg(result.err);
+    }
+    // A failure in SetUpTestSuite would only skip the tests; here it fails each.
+    void SetUp() override
+    {
+        if (!setUpFailure_.isEmpty())
+            FAIL() << setUpFailure_.toStdString();
     }
     static void TearDownTestSuite() { delete fixture_; }
 
@@ -63,6 +71,7 @@ protected:
     static inline QString oldState_;
     static inline QString newState_;
     static inline qint64 duration_ = 0;
+    static inline QString setUpFailure_;
 };
 
 TEST_F(LargeUpdate, KilledAtTwentyRandomMomentsTheTariffIsWholeOldOrWholeNew)
