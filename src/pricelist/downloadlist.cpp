@@ -1,5 +1,6 @@
 #include "pricelist/downloadlist.h"
 
+#include "buildconfig.h"
 #include "common/runsinks.h"
 #include "common/textdecoding.h"
 #include "pricelist/pricelistfile.h"
@@ -15,10 +16,6 @@
 #include <QUrlQuery>
 
 #include <memory>
-
-#ifndef PREISLISTE_DEFAULT_SERVER
-#define PREISLISTE_DEFAULT_SERVER "http://preisliste.example.com"
-#endif
 
 namespace preisliste {
 
