@@ -2,7 +2,7 @@
 // the reading of its "Effective" date. Nothing may crash or hang.
 #include "pricelist/downloadlist.h"
 
-#include "fuzzinput.h"
+#include <QBuffer>
 
 #include <cstdint>
 
@@ -10,12 +10,11 @@ using namespace preisliste;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const QString path = WriteFuzzInput(data, size, QStringLiteral("answer.kvt"));
-    if (path.isEmpty())
-        return 0;
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    QBuffer answer(&bytes);
+    answer.open(QIODevice::ReadOnly);
     CDownloadList download;
-    download.SetTempFileName(path);
-    if (download.CheckHeader() && !download.EffectiveDate().isValid())
+    if (download.CheckHeader(answer) && !download.EffectiveDate().isValid())
         __builtin_trap(); // an accepted header always leaves a usable date
     (void)ParseEffectiveDate(QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(std::min<std::size_t>(size, 64))));
     return 0;

@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes through everything that reads a price list: the
-// line reader with its encoding detection, the field splitter and the number
+// header reader, the line reader with its encoding detection, the field splitter and the number
 // readers. Nothing may crash, hang or read out of bounds.
 #include "common/currency.h"
 #include "common/numerictext.h"
@@ -19,6 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     PriceListReader reader;
     if (!reader.Open(path))
         return 0;
+    const PriceListHeader header = reader.ReadHeader();
+    if (header.dataOffset > reader.Size() || header.lineCount < 0)
+        __builtin_trap(); // the data lines begin within the list
     qint64 lastPosition = -1;
     while (const auto line = reader.ReadFileLine()) {
         if (reader.Position() <= lastPosition)

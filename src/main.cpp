@@ -1,4 +1,5 @@
 #include "app/runwindow.h"
+#include "buildconfig.h"
 #include "cli/commandline.h"
 
 #include <QApplication>

@@ -5,6 +5,7 @@
 #include "common/currency.h"
 #include "common/telvorosettings.h"
 #include "pricing/recalcvk.h"
+#include "pricing/rulefields.h"
 #include "run/updaterun.h"
 
 #include <QHash>
@@ -83,26 +84,13 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    enum class FieldKind { Percent, Amount, RoundUp };
-    struct Bounds {
-        double low;
-        bool lowInclusive;
-        double high; // infinity: none
-        bool highInclusive;
-        bool Contains(double value) const;
-    };
-    // One rule value field: how it is read, checked, shown and stored.
+    // One rule value field: its text box and what the rule's table says
+    // about the value in it.
     struct RuleField {
         FieldEdit *edit = nullptr;
-        FieldKind kind = FieldKind::Percent;
-        Bounds bounds{};
-        std::function<double(const CRecalcVk &)> percent;         // Percent
-        std::function<void(CRecalcVk &, double)> setPercent;
-        std::function<Currency(const CRecalcVk &)> amount;        // Amount, RoundUp
-        std::function<void(CRecalcVk &, Currency)> setAmount;
-        FieldEdit *handOverTo = nullptr; // also shows the accepted amount
-        std::function<void(CRecalcVk &, Currency)> setHandOver;
-        bool liveKeyUp = false; // markup/margin pair
+        const RuleFieldSpec *spec = nullptr;
+        // Markup and margin convert into each other while the operator types.
+        bool IsLive() const { return spec->unit == RuleUnit::Percent && spec->alsoSets; }
     };
 
     // Building the window.
@@ -131,8 +119,7 @@ private:
     // Rule fields and worked example.
     QString DisplayText(const RuleField &field) const;
     bool ValidateRuleField(const RuleField &field);
-    bool ApplyMarkupText();
-    bool ApplyMarginText();
+    bool ApplyLiveText(const RuleField &field);
     void RuleFieldKeyUp(const RuleField &field);
     void SelectFieldText(QLineEdit *field, bool alert);
     void RefreshSample();
@@ -141,6 +128,7 @@ private:
     void ShowSampleGross();
     void ShowNewPriceColour(bool changed);
     const RuleField *RuleFieldOf(const QObject *object) const;
+    const RuleField &RuleFieldOf(RuleFieldId id) const;
 
     // Leaving a checked field: its check runs first, and a refusal keeps the
     // focus in it, so that no other control acts.
@@ -208,6 +196,7 @@ private:
     // The field whose focus a click took away and whose check is still due.
     QWidget *leftByClick_ = nullptr;
     QHash<const QObject *, RuleField> ruleFields_;
+    QHash<RuleFieldId, FieldEdit *> ruleFieldEdits_;
 
     // Controls, named as the window has always named them.
     QLabel *Label3_ = nullptr;

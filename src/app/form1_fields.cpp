@@ -9,83 +9,35 @@
 #include <QLabel>
 
 #include <exception>
-#include <limits>
 
 namespace preisliste {
 
 namespace {
-
-constexpr double kNoLimit = std::numeric_limits<double>::infinity();
 
 const QColor kChangedPriceColour(0, 255, 0);
 const QColor kUnchangedPriceColour(0, 0, 0);
 
 } // namespace
 
-bool Form1::Bounds::Contains(double value) const
-{
-    const bool aboveLow = lowInclusive ? value >= low : value > low;
-    const bool belowHigh = highInclusive ? value <= high : value < high;
-    return aboveLow && belowHigh;
-}
-
 void Form1::DefineRuleFields()
 {
-    auto percent = [this](FieldEdit *edit, Bounds bounds, auto get, auto set) {
-        RuleField field;
-        field.edit = edit;
-        field.kind = FieldKind::Percent;
-        field.bounds = bounds;
-        field.percent = get;
-        field.setPercent = set;
-        ruleFields_.insert(edit, field);
+    const std::pair<FieldEdit *, RuleFieldId> fields[] = {
+        {txtMarkup_, RuleFieldId::Markup},
+        {txtMargin_, RuleFieldId::Margin},
+        {txtProfit_, RuleFieldId::Profit},
+        {txtMinProfit_, RuleFieldId::MinProfit},
+        {txtMinSellRate_, RuleFieldId::MinSellRate},
+        {txtRoundUp_, RuleFieldId::RoundUp},
+        {txtVAT_, RuleFieldId::Vat},
+        {txtUseOnProfit_, RuleFieldId::UseOnProfitBelow},
+        {txtUseOnMargin_, RuleFieldId::UseOnMarginBelow},
+        {txtUseOnMarkup_, RuleFieldId::UseOnMarkupBelow},
+        {txtUseOnSellRate_, RuleFieldId::UseOnPriceBelow},
     };
-    auto amount = [this](FieldEdit *edit, FieldKind kind, Bounds bounds, auto get, auto set,
-                         FieldEdit *handOverTo = nullptr,
-                         std::function<void(CRecalcVk &, Currency)> setHandOver = {}) {
-        RuleField field;
-        field.edit = edit;
-        field.kind = kind;
-        field.bounds = bounds;
-        field.amount = get;
-        field.setAmount = set;
-        field.handOverTo = handOverTo;
-        field.setHandOver = std::move(setHandOver);
-        ruleFields_.insert(edit, field);
-    };
-    const auto setUseOnSellRate = [](CRecalcVk &rule, Currency value) { rule.UseOnSellRateValue = value; };
-
-    percent(txtMarkup_, {0, true, 10, false}, [](const CRecalcVk &rule) { return rule.markup(); },
-            [](CRecalcVk &rule, double value) { rule.SetMarkup(value); });
-    percent(txtMargin_, {0, true, 1, false}, [](const CRecalcVk &rule) { return rule.margin(); },
-            [](CRecalcVk &rule, double value) { rule.SetMargin(value); });
-    ruleFields_[txtMarkup_].liveKeyUp = true;
-    ruleFields_[txtMargin_].liveKeyUp = true;
-    amount(txtProfit_, FieldKind::Amount, {0, true, kNoLimit, false},
-           [](const CRecalcVk &rule) { return rule.ProfitValue; },
-           [](CRecalcVk &rule, Currency value) { rule.ProfitValue = value; }, txtUseOnSellRate_, setUseOnSellRate);
-    amount(txtMinProfit_, FieldKind::Amount, {0, true, kNoLimit, false},
-           [](const CRecalcVk &rule) { return rule.MinProfitValue; },
-           [](CRecalcVk &rule, Currency value) { rule.MinProfitValue = value; }, txtUseOnProfit_,
-           [](CRecalcVk &rule, Currency value) { rule.UseOnProfitValue = value; });
-    amount(txtMinSellRate_, FieldKind::Amount, {0, true, kNoLimit, false},
-           [](const CRecalcVk &rule) { return rule.MinSellRateValue; },
-           [](CRecalcVk &rule, Currency value) { rule.MinSellRateValue = value; }, txtUseOnSellRate_,
-           setUseOnSellRate);
-    amount(txtRoundUp_, FieldKind::RoundUp, {0, true, 1, false},
-           [](const CRecalcVk &rule) { return rule.RoundUpValue(); },
-           [](CRecalcVk &rule, Currency value) { rule.SetRoundUpValue(value); });
-    percent(txtVAT_, {0, true, 5, true}, [](const CRecalcVk &rule) { return rule.VAT(); },
-            [](CRecalcVk &rule, double value) { rule.SetVAT(value); });
-    amount(txtUseOnProfit_, FieldKind::Amount, {0, false, kNoLimit, false},
-           [](const CRecalcVk &rule) { return rule.UseOnProfitValue; },
-           [](CRecalcVk &rule, Currency value) { rule.UseOnProfitValue = value; });
-    percent(txtUseOnMargin_, {0, false, 1, false}, [](const CRecalcVk &rule) { return rule.UseOnMarginValue; },
-            [](CRecalcVk &rule, double value) { rule.UseOnMarginValue = value; });
-    percent(txtUseOnMarkup_, {0, false, 10, true}, [](const CRecalcVk &rule) { return rule.UseOnMarkupValue; },
-            [](CRecalcVk &rule, double value) { rule.UseOnMarkupValue = value; });
-    amount(txtUseOnSellRate_, FieldKind::Amount, {0, false, kNoLimit, false},
-           [](const CRecalcVk &rule) { return rule.UseOnSellRateValue; }, setUseOnSellRate);
+    for (const auto &[edit, id] : fields) {
+        ruleFields_.insert(edit, RuleField{edit, &SpecOf(id)});
+        ruleFieldEdits_.insert(id, edit);
+    }
 }
 
 const Form1::RuleField *Form1::RuleFieldOf(const QObject *object) const
@@ -94,87 +46,78 @@ const Form1::RuleField *Form1::RuleFieldOf(const QObject *object) const
     return found == ruleFields_.constEnd() ? nullptr : &found.value();
 }
 
+const Form1::RuleField &Form1::RuleFieldOf(RuleFieldId id) const
+{
+    return *RuleFieldOf(ruleFieldEdits_.value(id));
+}
+
 QString Form1::DisplayText(const RuleField &field) const
 {
-    switch (field.kind) {
-    case FieldKind::Percent:
-        return FormatPercent(field.percent(*pricingRule_), locale_);
-    case FieldKind::Amount:
-        return FormatCurrency(field.amount(*pricingRule_), locale_, CurrencyDecimals(locale_));
-    case FieldKind::RoundUp:
-        break;
-    }
-    return FormatRoundUp(field.amount(*pricingRule_), locale_);
+    const RuleFieldId id = field.spec->id;
+    if (field.spec->unit == RuleUnit::Percent)
+        return FormatPercent(PercentValue(*pricingRule_, id), locale_);
+    if (id == RuleFieldId::RoundUp)
+        return FormatRoundUp(AmountValue(*pricingRule_, id), locale_);
+    return FormatCurrency(AmountValue(*pricingRule_, id), locale_, CurrencyDecimals(locale_));
 }
 
 bool Form1::ValidateRuleField(const RuleField &field)
 {
-    if (field.liveKeyUp) {
-        const bool refused = field.edit == txtMarkup_ ? ApplyMarkupText() : ApplyMarginText();
-        if (refused) {
+    const RuleFieldSpec &spec = *field.spec;
+    if (field.IsLive()) {
+        if (!ApplyLiveText(field)) {
             SelectFieldText(field.edit, true);
             return false;
         }
         field.edit->setText(DisplayText(field));
         return true;
     }
-    if (field.kind == FieldKind::Percent) {
+    if (spec.unit == RuleUnit::Percent) {
         const std::optional<double> value = ParsePercent(field.edit->text(), locale_);
-        if (value && field.bounds.Contains(*value)) {
-            field.setPercent(*pricingRule_, *value);
+        if (value && spec.range.Contains(*value)) {
+            SetPercentValue(*pricingRule_, spec.id, *value);
             field.edit->setText(DisplayText(field));
             return true;
         }
         // Text that is no number at all keeps the focus here quietly.
-        if (!value && field.edit == txtUseOnMargin_)
+        if (!value && spec.id == RuleFieldId::UseOnMarginBelow)
             return false;
         SelectFieldText(field.edit, true);
         return false;
     }
     const std::optional<Currency> value = ParseCurrency(field.edit->text(), locale_);
-    if (!value || !field.bounds.Contains(value->ToDouble())) {
+    if (!value || !spec.range.Contains(value->ToDouble())) {
         SelectFieldText(field.edit, true);
         return false;
     }
-    field.setAmount(*pricingRule_, *value);
+    SetAmountValue(*pricingRule_, spec.id, *value);
     field.edit->setText(DisplayText(field));
-    if (field.handOverTo) {
-        field.setHandOver(*pricingRule_, *value);
-        field.handOverTo->setText(FormatCurrency(*value, locale_, CurrencyDecimals(locale_)));
+    if (spec.alsoSets) {
+        const RuleField &other = RuleFieldOf(*spec.alsoSets);
+        other.edit->setText(DisplayText(other));
     }
     return true;
 }
 
-bool Form1::ApplyMarkupText()
+// Takes the text of markup or margin into the rule; false when the text is
+// no value the field accepts.
+bool Form1::ApplyLiveText(const RuleField &field)
 {
-    const std::optional<double> value = ParsePercent(txtMarkup_->text(), locale_);
-    if (!value || *value < 0 || *value >= 10)
-        return true;
-    pricingRule_->SetMarkup(*value);
-    return false;
-}
-
-bool Form1::ApplyMarginText()
-{
-    const std::optional<double> value = ParsePercent(txtMargin_->text(), locale_);
-    if (!value || *value < 0 || *value >= 1)
-        return true;
-    pricingRule_->SetMargin(*value);
-    return false;
+    const std::optional<double> value = ParsePercent(field.edit->text(), locale_);
+    if (!value || !field.spec->range.Contains(*value))
+        return false;
+    SetPercentValue(*pricingRule_, field.spec->id, *value);
+    return true;
 }
 
 void Form1::RuleFieldKeyUp(const RuleField &field)
 {
-    if (field.edit == txtMarkup_) {
-        if (ApplyMarkupText())
-            txtMargin_->clear();
+    if (field.IsLive()) {
+        const RuleField &other = RuleFieldOf(*field.spec->alsoSets);
+        if (ApplyLiveText(field))
+            other.edit->setText(DisplayText(other));
         else
-            txtMargin_->setText(FormatPercent(pricingRule_->margin(), locale_));
-    } else if (field.edit == txtMargin_) {
-        if (ApplyMarginText())
-            txtMarkup_->clear();
-        else
-            txtMarkup_->setText(FormatPercent(pricingRule_->markup(), locale_));
+            other.edit->clear();
     }
     RefreshSample();
 }
@@ -195,24 +138,19 @@ void Form1::SelectFieldText(QLineEdit *field, bool alert)
 
 void Form1::RefreshSample()
 {
-    double markup = 0;
-    double margin = 0;
-    Currency profit;
-    Currency newSelling;
-    bool changed = false;
+    RowPrice price;
     try {
-        changed = pricingRule_->CalculateNewVk(sampleNetBuying_, sampleOldSelling_, markup, margin, profit,
-                                               newSelling);
+        price = pricingRule_->CalculateNewVk(sampleNetBuying_, sampleOldSelling_);
     } catch (const std::exception &) {
-        changed = false; // a sample beyond the currency range shows no result
+        price.changed = false; // a sample beyond the currency range shows no result
     }
-    if (changed) {
-        lblSampleMarkup_->setText(FormatPercent(markup, locale_, 1));
-        lblSampleMargin_->setText(FormatPercent(margin, locale_, 1));
-        lblSampleProfit_->setText(FormatCurrency(profit, locale_, 4));
-        lblSampleNewVk_->setText(FormatCurrency(newSelling, locale_, CurrencyDecimals(locale_)));
+    if (price.changed) {
+        lblSampleMarkup_->setText(FormatPercent(price.markup, locale_, 1));
+        lblSampleMargin_->setText(FormatPercent(price.margin, locale_, 1));
+        lblSampleProfit_->setText(FormatCurrency(price.profit, locale_, 4));
+        lblSampleNewVk_->setText(FormatCurrency(price.newSelling, locale_, CurrencyDecimals(locale_)));
     }
-    ShowNewPriceColour(changed);
+    ShowNewPriceColour(price.changed);
 }
 
 void Form1::ShowNewPriceColour(bool changed)

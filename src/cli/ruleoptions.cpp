@@ -3,6 +3,7 @@
 #include "common/currency.h"
 #include "common/localeformat.h"
 #include "pricing/recalcvk.h"
+#include "pricing/rulefields.h"
 
 #include <QCommandLineParser>
 #include <QLocale>
@@ -13,66 +14,59 @@ namespace preisliste {
 
 namespace {
 
+using enum RuleFieldId;
+
+// The command line's name of a rule field.
+QString NameOf(RuleFieldId id)
+{
+    return QString::fromLatin1(SpecOf(id).name);
+}
+
 const QString kMode = QStringLiteral("mode");
-const QString kMarkup = QStringLiteral("markup");
-const QString kMargin = QStringLiteral("margin");
-const QString kProfit = QStringLiteral("profit");
-const QString kMinProfit = QStringLiteral("min-profit");
-const QString kMinRate = QStringLiteral("min-rate");
-const QString kVat = QStringLiteral("vat");
-const QString kRoundUp = QStringLiteral("round-up");
+const QString kMarkup = NameOf(Markup);
+const QString kMargin = NameOf(Margin);
+const QString kProfit = NameOf(Profit);
+const QString kMinProfit = NameOf(MinProfit);
+const QString kMinRate = NameOf(MinSellRate);
+const QString kVat = NameOf(Vat);
+const QString kRoundUp = NameOf(RoundUp);
 const QString kApplyTo = QStringLiteral("apply-to");
 
 const QString kAll = QStringLiteral("all");
-const QString kMarginBelow = QStringLiteral("margin-below");
-const QString kMarkupBelow = QStringLiteral("markup-below");
-const QString kProfitBelow = QStringLiteral("profit-below");
-const QString kPriceBelow = QStringLiteral("price-below");
-
-// What a field of the window accepts, and how the help tells it.
-template <typename Value>
-struct Limit {
-    bool (*accepts)(Value);
-    const char *allowed;
-};
-
-using PercentLimit = Limit<double>;
-using AmountLimit = Limit<Currency>;
-
-const PercentLimit kMarkupLimit{[](double v) { return v >= 0.0 && v < 10.0; }, "0 % bis unter 1000 %"};
-const PercentLimit kMarginLimit{[](double v) { return v >= 0.0 && v < 1.0; }, "0 % bis unter 100 %"};
-const PercentLimit kVatLimit{[](double v) { return v >= 0.0 && v <= 5.0; }, "0 % bis 500 %"};
-const PercentLimit kMarginBelowLimit{[](double v) { return v > 0.0 && v < 1.0; }, "über 0 % bis unter 100 %"};
-const PercentLimit kMarkupBelowLimit{[](double v) { return v > 0.0 && v <= 10.0; }, "über 0 % bis 1000 %"};
-const AmountLimit kAmountLimit{[](Currency v) { return v >= Currency(); }, "ab 0"};
-const AmountLimit kThresholdLimit{[](Currency v) { return v > Currency(); }, "über 0"};
-const AmountLimit kRoundUpLimit{[](Currency v) { return v >= Currency() && v < Currency::FromUnits(10000); },
-                                "0 bis unter 1"};
+const QString kMarginBelow = NameOf(UseOnMarginBelow);
+const QString kMarkupBelow = NameOf(UseOnMarkupBelow);
+const QString kProfitBelow = NameOf(UseOnProfitBelow);
+const QString kPriceBelow = NameOf(UseOnPriceBelow);
 
 QString InvalidValue(const QString &option, const QString &text, const QString &why)
 {
     return QStringLiteral("Ungültiger Wert für %1: „%2“ %3.").arg(option, text, why);
 }
 
-std::optional<double> ReadPercent(const QString &option, const QString &text, const PercentLimit &limit,
+QString OutOfRange(const QString &option, const QString &text, RuleFieldId id)
+{
+    return InvalidValue(option, text, QStringLiteral("(erlaubt: %1)").arg(RangeText(SpecOf(id))));
+}
+
+std::optional<double> ReadPercent(const QString &option, const QString &text, RuleFieldId id,
                                   const QLocale &locale, QString &error)
 {
     const std::optional<double> value = ParsePercent(text, locale);
     if (!value)
         error = InvalidValue(option, text, QStringLiteral("ist kein Prozentwert"));
-    else if (!limit.accepts(*value))
-        error = InvalidValue(option, text, QStringLiteral("(erlaubt: %1)").arg(QString::fromUtf8(limit.allowed)));
+    else if (!SpecOf(id).range.Contains(*value))
+        error = OutOfRange(option, text, id);
     return error.isEmpty() ? value : std::nullopt;
 }
 
-std::optional<Currency> ReadAmount(const QString &option, const QString &text, const AmountLimit &limit,
+std::optional<Currency> ReadAmount(const QString &option, const QString &text, RuleFieldId id,
                                    const QLocale &locale, QString &error)
 {
     const std::optional<Currency> value = ParseCurrency(text, locale);
     if (!value)
         error = InvalidValue(option, text, QStringLiteral("ist kein Betrag"));
-    else if (!limit.accepts(*value))
-        error = InvalidValue(option, text, QStringLiteral("(erlaubt: %1)").arg(QString::fromUtf8(limit.allowed)));
+    else if (!SpecOf(id).range.Contains(value->ToDouble()))
+        error = OutOfRange(option, text, id);
     return error.isEmpty() ? value : std::nullopt;
 }
 
@@ -107,29 +101,24 @@ void SetValues(const RuleValues &values, CRecalcVk &rule)
     if (values.markup || values.margin)
         rule.DropWarning(QStringLiteral("RatingDefaultMargin"));
     if (values.markup)
-        rule.SetMarkup(*values.markup);
+        SetPercentValue(rule, Markup, *values.markup);
     if (values.margin)
-        rule.SetMargin(*values.margin);
+        SetPercentValue(rule, Margin, *values.margin);
     if (values.vat) {
-        rule.SetVAT(*values.vat);
+        SetPercentValue(rule, Vat, *values.vat);
         rule.DropWarning(QStringLiteral("MwSt"));
     }
     if (values.roundUp)
-        rule.SetRoundUpValue(*values.roundUp);
-    if (values.profit) {
-        rule.ProfitValue = *values.profit;
-        rule.UseOnSellRateValue = *values.profit;
-    }
+        SetAmountValue(rule, RoundUp, *values.roundUp);
+    if (values.profit)
+        SetAmountValue(rule, Profit, *values.profit);
     rule.UseMinProfit = values.minProfit.has_value();
-    if (values.minProfit) {
-        rule.MinProfitValue = *values.minProfit;
-        rule.UseOnProfitValue = *values.minProfit;
-    }
+    if (values.minProfit)
+        SetAmountValue(rule, MinProfit, *values.minProfit);
     rule.UseMinSellRate = values.minRate.has_value();
     if (values.minRate) {
         rule.DropWarning(QStringLiteral("MinimumRatePerMinute"));
-        rule.MinSellRateValue = *values.minRate;
-        rule.UseOnSellRateValue = *values.minRate;
+        SetAmountValue(rule, MinSellRate, *values.minRate);
     }
 }
 
@@ -144,10 +133,14 @@ void SetCriteria(const Criteria &criteria, CRecalcVk &rule)
     rule.SetUseOnMarkup(criteria.markupBelow.has_value());
     rule.UseOnProfit = criteria.profitBelow.has_value();
     rule.UseOnSellRate = criteria.priceBelow.has_value();
-    rule.UseOnMarginValue = criteria.marginBelow.value_or(rule.UseOnMarginValue);
-    rule.UseOnMarkupValue = criteria.markupBelow.value_or(rule.UseOnMarkupValue);
-    rule.UseOnProfitValue = criteria.profitBelow.value_or(rule.UseOnProfitValue);
-    rule.UseOnSellRateValue = criteria.priceBelow.value_or(rule.UseOnSellRateValue);
+    if (criteria.marginBelow)
+        SetPercentValue(rule, UseOnMarginBelow, *criteria.marginBelow);
+    if (criteria.markupBelow)
+        SetPercentValue(rule, UseOnMarkupBelow, *criteria.markupBelow);
+    if (criteria.profitBelow)
+        SetAmountValue(rule, UseOnProfitBelow, *criteria.profitBelow);
+    if (criteria.priceBelow)
+        SetAmountValue(rule, UseOnPriceBelow, *criteria.priceBelow);
 }
 
 // Reads the options one after another; the first problem ends the reading
@@ -161,8 +154,8 @@ public:
 
 private:
     std::optional<QString> SingleValue(const QString &name);
-    bool ReadPercentOption(const QString &name, const PercentLimit &limit, std::optional<double> &value);
-    bool ReadAmountOption(const QString &name, const AmountLimit &limit, std::optional<Currency> &value);
+    bool ReadPercentOption(RuleFieldId id, std::optional<double> &value);
+    bool ReadAmountOption(RuleFieldId id, std::optional<Currency> &value);
     bool ReadValues(RuleValues &values);
     bool ReadMode(CRecalcVk &rule);
     bool ReadCriterion(const QString &text, Criteria &criteria);
@@ -190,20 +183,21 @@ std::optional<QString> RuleOptionReader::SingleValue(const QString &name)
     return values.constFirst();
 }
 
-bool RuleOptionReader::ReadPercentOption(const QString &name, const PercentLimit &limit, std::optional<double> &value)
+bool RuleOptionReader::ReadPercentOption(RuleFieldId id, std::optional<double> &value)
 {
+    const QString name = NameOf(id);
     const std::optional<QString> text = SingleValue(name);
     if (text)
-        value = ReadPercent(QStringLiteral("--") + name, *text, limit, locale_, error_);
+        value = ReadPercent(QStringLiteral("--") + name, *text, id, locale_, error_);
     return error_.isEmpty();
 }
 
-bool RuleOptionReader::ReadAmountOption(const QString &name, const AmountLimit &limit,
-                                        std::optional<Currency> &value)
+bool RuleOptionReader::ReadAmountOption(RuleFieldId id, std::optional<Currency> &value)
 {
+    const QString name = NameOf(id);
     const std::optional<QString> text = SingleValue(name);
     if (text)
-        value = ReadAmount(QStringLiteral("--") + name, *text, limit, locale_, error_);
+        value = ReadAmount(QStringLiteral("--") + name, *text, id, locale_, error_);
     return error_.isEmpty();
 }
 
@@ -250,25 +244,22 @@ bool RuleOptionReader::ReadCriterion(const QString &text, Criteria &criteria)
     if (name == kAll)
         criteria.all = true;
     else if (name == kMarginBelow)
-        criteria.marginBelow = ReadPercent(option, value, kMarginBelowLimit, locale_, error_);
+        criteria.marginBelow = ReadPercent(option, value, UseOnMarginBelow, locale_, error_);
     else if (name == kMarkupBelow)
-        criteria.markupBelow = ReadPercent(option, value, kMarkupBelowLimit, locale_, error_);
+        criteria.markupBelow = ReadPercent(option, value, UseOnMarkupBelow, locale_, error_);
     else if (name == kProfitBelow)
-        criteria.profitBelow = ReadAmount(option, value, kThresholdLimit, locale_, error_);
+        criteria.profitBelow = ReadAmount(option, value, UseOnProfitBelow, locale_, error_);
     else
-        criteria.priceBelow = ReadAmount(option, value, kThresholdLimit, locale_, error_);
+        criteria.priceBelow = ReadAmount(option, value, UseOnPriceBelow, locale_, error_);
     return error_.isEmpty();
 }
 
 bool RuleOptionReader::ReadValues(RuleValues &values)
 {
-    return ReadPercentOption(kMarkup, kMarkupLimit, values.markup)
-           && ReadPercentOption(kMargin, kMarginLimit, values.margin)
-           && ReadPercentOption(kVat, kVatLimit, values.vat)
-           && ReadAmountOption(kProfit, kAmountLimit, values.profit)
-           && ReadAmountOption(kMinProfit, kAmountLimit, values.minProfit)
-           && ReadAmountOption(kMinRate, kAmountLimit, values.minRate)
-           && ReadAmountOption(kRoundUp, kRoundUpLimit, values.roundUp);
+    return ReadPercentOption(Markup, values.markup) && ReadPercentOption(Margin, values.margin)
+           && ReadPercentOption(Vat, values.vat) && ReadAmountOption(Profit, values.profit)
+           && ReadAmountOption(MinProfit, values.minProfit) && ReadAmountOption(MinSellRate, values.minRate)
+           && ReadAmountOption(RoundUp, values.roundUp);
 }
 
 // Combinations the window's switches never offer.
@@ -339,27 +330,31 @@ bool ApplyRuleOptions(const QCommandLineParser &parser, const QLocale &locale, C
 
 QString RuleOptionsUsage()
 {
+    const auto range = [](RuleFieldId id) { return RangeText(SpecOf(id), RangeWording::UnitOnce); };
     return QStringLiteral(
-        "  Regel (Vorgabe wie im Fenster nach dem Start: Werte aus den Telvoro-Einstellungen,\n"
-        "  Aufschlag auf EK, keine Untergrenzen, auf alle Einträge):\n"
-        "  --mode MODUS        markup (Aufschlag auf EK), margin (Marge vom VK) oder profit\n"
-        "                      (fester Profit je Minute)\n"
-        "  --markup PCT        Aufschlag auf EK, 0 bis unter 1000 % (legt die Marge mit fest)\n"
-        "  --margin PCT        Marge vom VK, 0 bis unter 100 % (legt den Aufschlag mit fest)\n"
-        "  --profit EUR        Profit / Gewinn je Minute für --mode profit, ab 0\n"
-        "  --min-profit EUR    Minimaler Profit je Minute einschalten, ab 0 (nicht mit --mode profit)\n"
-        "  --min-rate EUR      Minimalen Minutenpreis einschalten, ab 0\n"
-        "  --vat PCT           Mehrwertsteuer, 0 bis 500 %\n"
-        "  --round-up EUR      Rest eines Cents, bis zu dem nicht aufgerundet wird, 0 bis unter 1\n"
-        "                      (Vorgabe 0,002)\n"
-        "  --apply-to KRITERIUM  welche Einträge neu berechnet werden; mehrfach möglich, dann gelten\n"
-        "                      genau die genannten:\n"
-        "      all               alle Einträge (Vorgabe)\n"
-        "      margin-below=PCT  Marge vom VK unter PCT, über 0 bis unter 100 %\n"
-        "      markup-below=PCT  Aufschlag auf EK unter PCT, über 0 bis 1000 % (nicht mit margin-below)\n"
-        "      profit-below=EUR  Profit unter EUR, über 0 (mit --min-profit oder --mode profit)\n"
-        "      price-below=EUR   VK-Preis unter EUR, über 0 (mit --min-rate)\n"
-        "  PCT: 60, 60% oder 60,0%   EUR: 0,05 oder 0.05 oder \"0,05 €\"\n");
+               "  Regel (Vorgabe wie im Fenster nach dem Start: Werte aus den Telvoro-Einstellungen,\n"
+               "  Aufschlag auf EK, keine Untergrenzen, auf alle Einträge):\n"
+               "  --mode MODUS        markup (Aufschlag auf EK), margin (Marge vom VK) oder profit\n"
+               "                      (fester Profit je Minute)\n"
+               "  --markup PCT        Aufschlag auf EK, %1 (legt die Marge mit fest)\n"
+               "  --margin PCT        Marge vom VK, %2 (legt den Aufschlag mit fest)\n"
+               "  --profit EUR        Profit / Gewinn je Minute für --mode profit, %3\n"
+               "  --min-profit EUR    Minimaler Profit je Minute einschalten, %4 (nicht mit --mode profit)\n"
+               "  --min-rate EUR      Minimalen Minutenpreis einschalten, %5\n"
+               "  --vat PCT           Mehrwertsteuer, %6\n"
+               "  --round-up EUR      Rest eines Cents, bis zu dem nicht aufgerundet wird, %7\n"
+               "                      (Vorgabe 0,002)\n"
+               "  --apply-to KRITERIUM  welche Einträge neu berechnet werden; mehrfach möglich, dann gelten\n"
+               "                      genau die genannten:\n"
+               "      all               alle Einträge (Vorgabe)\n"
+               "      margin-below=PCT  Marge vom VK unter PCT, %8\n"
+               "      markup-below=PCT  Aufschlag auf EK unter PCT, %9 (nicht mit margin-below)\n")
+               .arg(range(Markup), range(Margin), range(Profit), range(MinProfit), range(MinSellRate), range(Vat),
+                    range(RoundUp), range(UseOnMarginBelow), range(UseOnMarkupBelow))
+           + QStringLiteral("      profit-below=EUR  Profit unter EUR, %1 (mit --min-profit oder --mode profit)\n"
+                            "      price-below=EUR   VK-Preis unter EUR, %2 (mit --min-rate)\n"
+                            "  PCT: 60, 60% oder 60,0%   EUR: 0,05 oder 0.05 oder \"0,05 €\"\n")
+                 .arg(range(UseOnProfitBelow), range(UseOnPriceBelow));
 }
 
 } // namespace preisliste

@@ -1,9 +1,10 @@
 #include "pricelist/downloadlist.h"
 
+#include "buildconfig.h"
 #include "common/runsinks.h"
-#include "common/textdecoding.h"
 #include "pricelist/pricelistfile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -16,20 +17,12 @@
 
 #include <memory>
 
-#ifndef PREISLISTE_DEFAULT_SERVER
-#define PREISLISTE_DEFAULT_SERVER "http://preisliste.example.com"
-#endif
-
 namespace preisliste {
 
 namespace {
 
 constexpr std::chrono::milliseconds kStopPollInterval{100};
 constexpr qint64 kWriteBlock = 1 << 16;
-
-const QByteArray kEffectiveKey = QByteArrayLiteral("Effective");
-const QByteArray kSequenceKey = QByteArrayLiteral("List-Sequence");
-const QByteArray kListIdKey = QByteArrayLiteral("List-ID");
 
 struct FetchResult {
     DownloadFailure failure = DownloadFailure::None;
@@ -206,72 +199,6 @@ QString StoreInTemporaryFile(const QByteArray &body, QString &error)
     return path;
 }
 
-// Lines as the header check has always read them: a line ends at CR or at
-// CR LF. The stored file has a CR before every LF.
-class CrLineReader {
-public:
-    explicit CrLineReader(QFile &file) : file_(file) {}
-
-    bool AtEnd() { return !Fill(); }
-
-    QByteArray ReadLine()
-    {
-        QByteArray line;
-        while (Fill()) {
-            const qsizetype cr = buffer_.indexOf('\r', position_);
-            if (cr < 0) {
-                line += buffer_.mid(position_);
-                position_ = buffer_.size();
-                continue;
-            }
-            line += buffer_.mid(position_, cr - position_);
-            position_ = cr + 1;
-            if (Fill() && buffer_.at(position_) == '\n')
-                ++position_;
-            return line;
-        }
-        return line;
-    }
-
-private:
-    bool Fill()
-    {
-        if (position_ < buffer_.size())
-            return true;
-        buffer_ = file_.read(kWriteBlock);
-        position_ = 0;
-        return !buffer_.isEmpty();
-    }
-
-    QFile &file_;
-    QByteArray buffer_;
-    qsizetype position_ = 0;
-};
-
-// Only the blank (code 32) counts as space around a header value.
-QByteArray TrimBlanks(QByteArray text)
-{
-    qsizetype start = 0;
-    while (start < text.size() && text.at(start) == ' ')
-        ++start;
-    qsizetype end = text.size();
-    while (end > start && text.at(end - 1) == ' ')
-        --end;
-    return text.mid(start, end - start);
-}
-
-QString HeaderText(const QByteArray &bytes)
-{
-    return DecodeText(bytes, DetectEncoding(bytes));
-}
-
-std::optional<qint32> ParseSequence(const QString &text)
-{
-    bool ok = false;
-    const qint32 value = text.toInt(&ok, 10);
-    return ok ? std::optional<qint32>(value) : std::nullopt;
-}
-
 } // namespace
 
 QUrl PriceListServer()
@@ -279,30 +206,6 @@ QUrl PriceListServer()
     const QString configured = qEnvironmentVariable("PREISLISTE_SERVER").trimmed();
     return QUrl(configured.isEmpty() ? QStringLiteral(PREISLISTE_DEFAULT_SERVER) : configured,
                 QUrl::StrictMode);
-}
-
-std::optional<QDateTime> ParseEffectiveDate(const QString &text)
-{
-    static const char *const kFormats[] = {
-        "d.M.yyyy", "d.M.yyyy H:mm", "d.M.yyyy H:mm:ss",
-        "yyyy-MM-dd", "yyyy-MM-dd HH:mm", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm",
-    };
-    const QString trimmed = text.trimmed();
-    for (const char *format : kFormats) {
-        const QDateTime value = QDateTime::fromString(trimmed, QString::fromLatin1(format));
-        if (value.isValid())
-            return value;
-    }
-    // Seconds, fractions and time-zone offsets as ISO 8601 writes them.
-    if (trimmed.size() > 10 && trimmed.at(4) == u'-') {
-        QString iso = trimmed;
-        if (iso.at(10) == u' ')
-            iso[10] = u'T';
-        const QDateTime value = QDateTime::fromString(iso, Qt::ISODateWithMs);
-        if (value.isValid())
-            return value.toLocalTime();
-    }
-    return std::nullopt;
 }
 
 CDownloadList::CDownloadList(DownloadLimits limits) : limits_(limits) {}
@@ -337,7 +240,7 @@ bool CDownloadList::DownloadList(const QString &kdId, bool checkOnly, const Prog
                                    "eine Adresse wie http://server oder https://server.")
                         .arg(serverText));
 
-    const FetchResult fetched = Fetch(RequestUrl(server, kdId, checkOnly), limits_, stop);
+    FetchResult fetched = Fetch(RequestUrl(server, kdId, checkOnly), limits_, stop);
     httpStatus_ = fetched.status;
     switch (fetched.failure) {
     case DownloadFailure::None:
@@ -367,68 +270,39 @@ bool CDownloadList::DownloadList(const QString &kdId, bool checkOnly, const Prog
                         .arg(serverText, ReachabilityReason(fetched)));
     }
 
-    QString error;
-    const QString path = StoreInTemporaryFile(fetched.body, error);
-    if (path.isEmpty())
-        return Fail(DownloadFailure::TempFile,
-                    QStringLiteral("Die heruntergeladene Preisliste konnte nicht gespeichert werden: %1").arg(error));
-    tempFileName_ = path;
-    isValid_ = true;
-    const bool ok = CheckHeader();
-    if (checkOnly) {
-        // The header has been read; nothing else would ever use this file.
-        QFile::remove(path);
-        tempFileName_.clear();
+    // A header-only answer is checked where it is, in memory; a full list is
+    // kept on disk for the import and for the operator.
+    if (!checkOnly) {
+        QString error;
+        tempFileName_ = StoreInTemporaryFile(fetched.body, error);
+        if (tempFileName_.isEmpty())
+            return Fail(DownloadFailure::TempFile,
+                        QStringLiteral("Die heruntergeladene Preisliste konnte nicht gespeichert werden: %1")
+                            .arg(error));
     }
-    return ok;
+    isValid_ = true;
+    QBuffer answer(&fetched.body);
+    answer.open(QIODevice::ReadOnly);
+    return CheckHeader(answer);
 }
 
-bool CDownloadList::CheckHeader()
+bool CDownloadList::CheckHeader(QIODevice &answer)
 {
     hasData_ = false;
-    if (tempFileName_.isEmpty())
-        return false;
-    QFile file(tempFileName_);
-    if (!file.open(QIODevice::ReadOnly))
-        return Fail(DownloadFailure::TempFile,
-                    QStringLiteral("Die heruntergeladene Preisliste konnte nicht gelesen werden: %1")
-                        .arg(file.errorString()));
-    CrLineReader reader(file);
-    QByteArray line = reader.ReadLine();
-    if (line != kServerFormMarker.toLatin1())
+    const PriceListHeader header = ReadPriceListHeader(answer);
+    if (header.form != PriceListForm::Server)
         return Fail(DownloadFailure::NotAPriceList,
                     QStringLiteral("Der Server hat keine Preisliste für die Kunden-ID „%1“ geliefert (die "
                                    "Antwort beginnt nicht mit „%2“).")
                         .arg(customerId_, kServerFormMarker));
-
-    auto badHeader = [this](const QByteArray &headerLine, const QString &what) {
+    effectiveDate_ = header.effective.value_or(effectiveDate_);
+    sequence_ = header.sequence.value_or(sequence_);
+    guid_ = header.listId.value_or(guid_);
+    if (!header.badLine.isEmpty())
         return Fail(DownloadFailure::BadHeader,
                     QStringLiteral("Der Kopf der Preisliste für die Kunden-ID „%1“ ist ungültig: „%2“ ist %3.")
-                        .arg(customerId_, HeaderText(headerLine), what));
-    };
-    // A line of blanks does not end the header here; only an empty line does.
-    while (!line.isEmpty() && !reader.AtEnd()) {
-        line = reader.ReadLine();
-        const qsizetype colon = line.indexOf(':');
-        if (colon < 0)
-            continue;
-        const QByteArray key = line.left(colon);
-        const QString value = HeaderText(TrimBlanks(line.mid(colon + 1)));
-        if (key == kEffectiveKey) {
-            const std::optional<QDateTime> date = ParseEffectiveDate(value);
-            if (!date)
-                return badHeader(line, QStringLiteral("kein Datum"));
-            effectiveDate_ = *date;
-        } else if (key == kSequenceKey) {
-            const std::optional<qint32> sequence = ParseSequence(value);
-            if (!sequence)
-                return badHeader(line, QStringLiteral("keine ganze Zahl"));
-            sequence_ = *sequence;
-        } else if (key == kListIdKey) {
-            guid_ = value;
-        }
-    }
-    hasData_ = !reader.AtEnd();
+                        .arg(customerId_, header.badLine, header.badValueReason));
+    hasData_ = header.hasData;
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pricelist/pricelistfile.h"
+#include "pricelist/pricelistheader.h"
 
 #include <QDateTime>
 #include <QString>
@@ -8,6 +9,10 @@
 
 #include <chrono>
 #include <optional>
+
+QT_BEGIN_NAMESPACE
+class QIODevice;
+QT_END_NAMESPACE
 
 namespace preisliste {
 
@@ -24,7 +29,7 @@ enum class DownloadFailure {
     HttpStatus,    // an answer other than 200
     TooLarge,      // the answer exceeds the size limit
     TempFile,      // the temporary file could not be created or written
-    NotAPriceList, // the answer does not begin with the line "#kvtpricelist"
+    NotAPriceList, // the answer's first line does not begin with "#kvtpricelist"
     BadHeader,     // "Effective" or "List-Sequence" does not convert
 };
 
@@ -41,15 +46,11 @@ inline const QString kPriceListPath = QStringLiteral("/kvtedx/getpricelist.php")
 // "http://127.0.0.1:8080"), else the address the program was built with.
 QUrl PriceListServer();
 
-// "01.03.2011", "01.03.2011 00:00", "01.03.2011 00:00:00" and ISO 8601
-// ("2011-03-01", "2011-03-01T00:00:00", "2011-03-01 00:00:00") as local time.
-// Nothing for any other text.
-std::optional<QDateTime> ParseEffectiveDate(const QString &text);
-
-// Fetches the price list of one customer from the price-list server and keeps
-// the answer in a new temporary file with CR LF line ends, then reads the
-// list's header block. One object serves one download. Works on any thread:
-// it waits in an event loop of its own and needs none from its caller.
+// Fetches the price list of one customer from the price-list server, reads
+// the list's header block from the answer and, for a full download, keeps the
+// answer in a new temporary file with CR LF line ends, for the import and for
+// the operator. One object serves one download. Works on any thread: it waits
+// in an event loop of its own and needs none from its caller.
 class CDownloadList {
 public:
     explicit CDownloadList(DownloadLimits limits = {});
@@ -64,20 +65,21 @@ public:
     // The value of the header line "List-ID", the list's identifier.
     QString GUID() const { return guid_; }
     void SetGUID(const QString &value) { guid_ = value; }
-    // True once an answer has been stored in the temporary file.
+    // True once an answer has arrived and, for a full download, has been
+    // stored in the temporary file.
     bool IsValid() const { return isValid_; }
     void SetIsValid(bool value) { isValid_ = value; }
     // True when at least one line follows the blank line ending the header.
     bool HasData() const { return hasData_; }
     void SetHasData(bool value) { hasData_ = value; }
-    // The file holding the answer. A full download keeps its file for the
-    // caller; a header-only request removes its file and leaves this empty.
+    // The file holding the answer of a full download, kept for the caller;
+    // empty after a header-only request, which writes no file.
     QString TempFileName() const { return tempFileName_; }
     void SetTempFileName(const QString &value) { tempFileName_ = value; }
 
     // Sends one GET request for the customer `kdId`, for the header only when
-    // `checkOnly`. True when the answer was stored and begins with the line
-    // "#kvtpricelist" and its header values convert. A failed request is a
+    // `checkOnly`. True when the answer arrived (and was stored), is a list
+    // in server form and its header values convert. A failed request is a
     // false result, never an exception. `stop`, when given, is asked every
     // 100 ms whether the operator wants to stop.
     bool DownloadList(const QString &kdId, bool checkOnly, const ProgressSink *stop = nullptr);
@@ -90,11 +92,11 @@ public:
 
     static QDateTime ZeroDate();
 
-    // Reads the header block of the file in TempFileName(): true when its
-    // first line is "#kvtpricelist" and its values convert; sets the header
-    // properties and HasData(). DownloadList() calls it on every answer; it
-    // is public so a list already on disk can be checked the same way.
-    bool CheckHeader();
+    // Reads the header block of an answer with ReadPriceListHeader(), as the
+    // import reads it: true when the answer is a list in server form and its
+    // values convert; sets the header properties and HasData(). DownloadList()
+    // calls it on every answer.
+    bool CheckHeader(QIODevice &answer);
 
 private:
     bool Fail(DownloadFailure failure, const QString &text);

@@ -2,6 +2,7 @@
 
 #include "common/numerictext.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 
 namespace preisliste {
@@ -43,6 +44,17 @@ bool PriceListReader::Open(const QString &path)
     encoding_ = DetectEncoding(bytes.sliced(position_));
     hasLineFeed_ = bytes.contains('\n');
     return true;
+}
+
+PriceListHeader PriceListReader::ReadHeader()
+{
+    QByteArray bytes = QByteArray::fromRawData(data_, size_); // no copy of the file
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    const PriceListHeader header = ReadPriceListHeader(device);
+    position_ = header.dataOffset;
+    lineNumber_ = header.lineCount;
+    return header;
 }
 
 std::optional<QString> PriceListReader::ReadFileLine()

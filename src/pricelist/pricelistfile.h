@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/textdecoding.h"
+#include "pricelist/pricelistheader.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -24,6 +25,10 @@ public:
     // Opens the file. On failure ErrorString() names the file and the reason.
     bool Open(const QString &path);
     const QString &ErrorString() const { return error_; }
+
+    // Reads the list's header (see ReadPriceListHeader) and moves on to its
+    // first data line. Call it right after Open().
+    PriceListHeader ReadHeader();
 
     // The next line without its line end, or nothing at the end of the file.
     // A last line without a line end is still a line; a file without any LF
@@ -57,9 +62,5 @@ using PriceListFields = std::array<std::optional<QString>, 3>;
 // one pair of enclosing double quotes removed, every "," replaced by ".".
 // Fields 1 to 3 are the values; a numeric fifth field replaces the price.
 PriceListFields ParseCsvLine(const QString &line);
-
-// The first line of a price list in plain form and in server form.
-inline const QString kPlainFormMarker = QStringLiteral("#Vorwahl");
-inline const QString kServerFormMarker = QStringLiteral("#kvtpricelist");
 
 } // namespace preisliste

@@ -121,25 +121,10 @@ private:
     sqlite3_stmt *statement_ = nullptr;
 };
 
-bool IsPriceListHeader(const QString &line)
-{
-    return line.startsWith(kPlainFormMarker, Qt::CaseInsensitive)
-           || line.startsWith(kServerFormMarker, Qt::CaseInsensitive);
-}
-
 void RejectFile(MessageSink &messages, const QString &reason)
 {
     messages.ShowError(QStringLiteral("Falsche Datei"));
     messages.ShowError(QStringLiteral("Fehler: ") + reason);
-}
-
-// The header block of the server form ends with the first blank line.
-void SkipServerHeader(PriceListReader &reader)
-{
-    while (const auto line = reader.ReadFileLine()) {
-        if (line->trimmed().isEmpty())
-            return;
-    }
 }
 
 bool CreateStagingTables(RunContext &context)
@@ -235,17 +220,13 @@ bool ImportPriceListFile(const QString &path, RunContext &context)
         RejectFile(context.messages, reader.ErrorString());
         return false;
     }
-    const std::optional<QString> firstLine = reader.ReadFileLine();
-    if (!firstLine || !IsPriceListHeader(*firstLine)) {
+    if (reader.ReadHeader().form == PriceListForm::NotAPriceList) {
         RejectFile(context.messages,
                    QStringLiteral("Die Datei %1 ist keine Preisliste: Die erste Zeile muss mit „%2“ "
                                   "oder „%3“ beginnen.")
                        .arg(path, kPlainFormMarker, kServerFormMarker));
         return false;
     }
-    if (firstLine->startsWith(kServerFormMarker, Qt::CaseInsensitive))
-        SkipServerHeader(reader);
-
     if (!CreateStagingTables(context))
         return false;
     StagingInsert insert(context.database);

@@ -105,13 +105,10 @@ private:
             return false;
         if (!netBuying)
             return true; // without a purchase price there is nothing to price from
-        double markup = 0.0;
-        double margin = 0.0;
-        Currency profit;
-        Currency newSelling;
-        if (!rule_.CalculateNewVk(*netBuying, oldSelling.value_or(Currency()), markup, margin, profit, newSelling))
+        const RowPrice price = rule_.CalculateNewVk(*netBuying, oldSelling.value_or(Currency()));
+        if (!price.changed)
             return true;
-        update.BindDouble(1, newSelling.ToDouble());
+        update.BindDouble(1, price.newSelling.ToDouble());
         update.BindInt64(2, row.Int64(kRowId));
         if (!update.Run())
             return Fail(update.Error());

@@ -2,6 +2,7 @@
 
 #include "common/localeformat.h"
 #include "common/telvorosettings.h"
+#include "pricing/rulefields.h"
 
 #include <QLocale>
 
@@ -31,18 +32,30 @@ std::optional<Currency> ToCurrency(const QString &text)
     return ParseCurrency(text, UserLocale());
 }
 
+// A field's range in percent, as the settings write it.
+ValueRange PercentRange(RuleFieldId id)
+{
+    return SpecOf(id).range.Scaled(100.0);
+}
+
+// "zwischen 0 und 1000 %"
+QString BetweenText(const ValueRange &range)
+{
+    return QStringLiteral("zwischen %1 und %2 %").arg(QString::number(range.low), QString::number(*range.high));
+}
+
 // "RatingDefaultMargin" is the default markup in percent. A value the window
-// would refuse (below 0 or from 1000 on) is not taken either: at -100 the
-// margin would not even exist.
+// would refuse is not taken either: at -100 the margin would not even exist.
 double ReadMarkupPercent(const TelvoroSettings &settings, QStringList &warnings)
 {
     const QString text = settings.ReadSetting(QStringLiteral("RatingDefaultMargin"), kOptions, QStringLiteral("60"));
     const std::optional<double> percent = ToDouble(text);
-    if (percent && *percent >= 0.0 && *percent < 1000.0)
+    const ValueRange range = PercentRange(RuleFieldId::Markup);
+    if (percent && range.Contains(*percent))
         return *percent;
     warnings << QStringLiteral("Die Einstellung „RatingDefaultMargin“ (%1) ist %2; es gilt ein Aufschlag von 60 %.")
-                    .arg(text, percent ? QStringLiteral("kein Aufschlag zwischen 0 und 1000 %")
-                                               : QStringLiteral("keine Zahl"));
+                    .arg(text, percent ? QStringLiteral("kein Aufschlag ") + BetweenText(range)
+                                       : QStringLiteral("keine Zahl"));
     return 60.0;
 }
 
@@ -52,7 +65,7 @@ Currency ReadMinimumRate(const TelvoroSettings &settings, QStringList &warnings)
     const QString text = settings.ReadSetting(QStringLiteral("MinimumRatePerMinute"), kOptions,
                                               UserLocale().toString(0.1));
     const std::optional<Currency> rate = ToCurrency(text);
-    if (rate && *rate >= Currency())
+    if (rate && SpecOf(RuleFieldId::MinSellRate).range.Contains(rate->ToDouble()))
         return *rate;
     warnings << QStringLiteral("Die Einstellung „MinimumRatePerMinute“ (%1) ist %2; es gilt ein minimaler "
                                "Minutenpreis von 0,10 €.")
@@ -60,19 +73,20 @@ Currency ReadMinimumRate(const TelvoroSettings &settings, QStringList &warnings)
     return fallback;
 }
 
-// "MwSt" in percent; the window takes 0 to 500 %.
+// "MwSt" in percent, in the range the window takes.
 double ReadVatPercent(const TelvoroSettings &settings, QStringList &warnings)
 {
     const QString text = settings.ReadSetting(QStringLiteral("MwSt"), kOptions, QString());
     const std::optional<double> percent = ToDouble(text);
-    if (percent && *percent >= 0.0 && *percent <= 500.0)
+    const ValueRange range = PercentRange(RuleFieldId::Vat);
+    if (percent && range.Contains(*percent))
         return *percent;
     if (text.trimmed().isEmpty())
         warnings << QStringLiteral("Die Einstellung „MwSt“ fehlt; es gilt eine Mehrwertsteuer von 19 %.");
     else
         warnings << QStringLiteral("Die Einstellung „MwSt“ (%1) ist %2; es gilt eine Mehrwertsteuer von 19 %.")
-                        .arg(text, percent ? QStringLiteral("kein Satz zwischen 0 und 500 %")
-                                                   : QStringLiteral("keine Zahl"));
+                        .arg(text, percent ? QStringLiteral("kein Satz ") + BetweenText(range)
+                                           : QStringLiteral("keine Zahl"));
     return 19.0;
 }
 
@@ -176,8 +190,7 @@ void CRecalcVk::SetUseOnMargin(bool value)
     useOnMarkup_ = useOnMarkup_ && !value;
 }
 
-bool CRecalcVk::CalculateNewVk(Currency netBuying, Currency oldSelling, double &markup, double &margin,
-                               Currency &profit, Currency &newSelling) const
+RowPrice CRecalcVk::CalculateNewVk(Currency netBuying, Currency oldSelling) const
 {
     const Currency gross = Currency::FromDouble(netBuying.ToDouble() * vatFactor_);
     const Currency oldProfit = oldSelling - gross;
@@ -196,13 +209,9 @@ bool CRecalcVk::CalculateNewVk(Currency netBuying, Currency oldSelling, double &
     if (IsUseOnSellRateEnabled() && !selected && UseOnSellRate)
         selected = oldSelling < UseOnSellRateValue;
 
-    if (!selected) {
-        newSelling = oldSelling;
-        markup = oldMarkup;
-        margin = oldMargin;
-        profit = oldProfit;
-        return false;
-    }
+    if (!selected)
+        return {.changed = false, .newSelling = oldSelling, .profit = oldProfit, .markup = oldMarkup,
+                .margin = oldMargin};
 
     double factor = 0.0;
     if (UseMargin)
@@ -221,11 +230,12 @@ bool CRecalcVk::CalculateNewVk(Currency netBuying, Currency oldSelling, double &
     if (UseMinSellRate && price < MinSellRateValue)
         price = MinSellRateValue;
 
-    newSelling = price;
-    profit = price - gross;
-    markup = gross == Currency() ? 100.0 : profit.ToDouble() / gross.ToDouble();
-    margin = price == Currency() ? 1.0 : profit.ToDouble() / price.ToDouble();
-    return newSelling != oldSelling;
+    const Currency profit = price - gross;
+    return {.changed = price != oldSelling,
+            .newSelling = price,
+            .profit = profit,
+            .markup = gross == Currency() ? 100.0 : profit.ToDouble() / gross.ToDouble(),
+            .margin = price == Currency() ? 1.0 : profit.ToDouble() / price.ToDouble()};
 }
 
 } // namespace preisliste

@@ -8,6 +8,17 @@ namespace preisliste {
 
 class TelvoroSettings;
 
+// What the rule makes of one tariff row: its new selling price with the
+// profit, markup and margin that go with it, or, where the rule leaves the
+// row, its old price with the old figures.
+struct RowPrice {
+    bool changed = false; // the rule selects the row and its price changes
+    Currency newSelling;
+    Currency profit;
+    double markup = 0.0;
+    double margin = 0.0;
+};
+
 // The operator's selling-price rule, applied to one tariff row at a time.
 // Purchase prices are net, selling prices include VAT; percentages are
 // fractions (0.375 for 37.5 %).
@@ -16,9 +27,9 @@ public:
     // The documented defaults, with the three settings read from `settings`:
     // "RatingDefaultMargin" (markup in percent), "MinimumRatePerMinute" and
     // "MwSt" (percent), all in section "Options", each with a decimal comma
-    // or point. A value that does not convert, or that the window would not
-    // accept (markup 0 to below 1000 %, minimum rate from 0, VAT 0 to 500 %),
-    // keeps its default (60, 0.10, 19) and adds a German line to Warnings().
+    // or point. A value that does not convert, or that its field would not
+    // accept (pricing/rulefields.h), keeps its default (60, 0.10, 19) and adds
+    // a German line to Warnings().
     explicit CRecalcVk(const TelvoroSettings &settings);
 
     // Public members, in the order the rule has always listed them.
@@ -60,12 +71,9 @@ public:
     bool UseOnMargin() const { return useOnMargin_; }
     void SetUseOnMargin(bool value); // true clears UseOnMarkup
 
-    // Applies the rule to one row. Returns true when the rule selects the row
-    // and its new selling price differs from `oldSelling`. The four outputs
-    // are always written. Throws std::overflow_error when a value leaves the
-    // currency range.
-    bool CalculateNewVk(Currency netBuying, Currency oldSelling, double &markup, double &margin,
-                        Currency &profit, Currency &newSelling) const;
+    // Applies the rule to one row. Throws std::overflow_error when a value
+    // leaves the currency range.
+    RowPrice CalculateNewVk(Currency netBuying, Currency oldSelling) const;
 
     // Settings that did not convert at creation, one German line each.
     QStringList Warnings() const;

@@ -1,3 +1,4 @@
+#include "buildconfig.h"
 #include "cli/commands.h"
 #include "support/testsupport.h"
 

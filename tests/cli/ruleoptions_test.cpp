@@ -51,10 +51,9 @@ TEST(RuleOptions, WithoutOptionsTheRuleIsTheWindowsAfterStartUp)
     EXPECT_EQ(rule.RoundUpValue(), Eur("0.002"));
     EXPECT_EQ(rule.MinSellRateValue, Eur("0.10"));
     // The worked example, as the window shows it at start.
-    double markup = 0, margin = 0;
-    Currency profit, newSelling;
-    EXPECT_TRUE(rule.CalculateNewVk(Eur("0.129"), Eur("0.23"), markup, margin, profit, newSelling));
-    EXPECT_EQ(newSelling, Eur("0.25"));
+    const RowPrice price = rule.CalculateNewVk(Eur("0.129"), Eur("0.23"));
+    EXPECT_TRUE(price.changed);
+    EXPECT_EQ(price.newSelling, Eur("0.25"));
 }
 
 TEST(RuleOptions, AValueGivenRetiresTheWarningAboutItsSetting)

@@ -61,8 +61,9 @@ TEST(Currency, ParseReadsDecimalPointOrComma)
         const auto parsed = Currency::Parse(QStringView(c.text));
         SCOPED_TRACE(QString::fromUtf16(c.text).toStdString());
         ASSERT_EQ(parsed.has_value(), c.units.has_value());
-        if (parsed)
+        if (parsed) {
             EXPECT_EQ(parsed->Units(), *c.units);
+        }
     }
 }
 

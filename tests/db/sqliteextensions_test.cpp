@@ -63,8 +63,9 @@ TEST(CompareCaseInsensitive, IsAConsistentOrder)
         for (const QString &b : names) {
             EXPECT_EQ(compare(a, b), -compare(b, a)) << a.toStdString() << " " << b.toStdString();
             for (const QString &c : names) {
-                if (compare(a, b) <= 0 && compare(b, c) <= 0)
+                if (compare(a, b) <= 0 && compare(b, c) <= 0) {
                     EXPECT_LE(compare(a, c), 0) << a.toStdString() << b.toStdString() << c.toStdString();
+                }
             }
         }
     }

@@ -1,3 +1,4 @@
+#include "buildconfig.h"
 #include "support/testsupport.h"
 
 #include <QDir>

@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
         StoreCase{"CrLfLineEndsUnchanged", "#kvtpricelist\r\nList-ID: a\r\n\r\n49;X;0,1\r\n",
                   "#kvtpricelist\r\nList-ID: a\r\n\r\n49;X;0,1\r\n", true, true},
         StoreCase{"MixedLineEnds", "#kvtpricelist\r\n\n49;X;0,1", "#kvtpricelist\r\n\r\n49;X;0,1", true, true},
-        // A lone CR ends a line for the header check and stays in the file.
+        // A lone CR stays in the file; the header check, like the import, drops it.
         StoreCase{"LoneCrStays", "#kvtpricelist\rList-ID: a\r\n\r\n", "#kvtpricelist\rList-ID: a\r\n\r\n", true,
                   false},
         StoreCase{"LfAsFirstByte", "\n#kvtpricelist\n", "\r\n#kvtpricelist\r\n", false, false},
@@ -195,16 +195,18 @@ INSTANTIATE_TEST_SUITE_P(
                   "#kvtpricelist\r\nList-ID: a\r\n\r\n49;X;0,1\r\n", true, true},
         StoreCase{"HeaderWithoutBlankLine", "#kvtpricelist\r\nList-ID: a\r\n", "#kvtpricelist\r\nList-ID: a\r\n",
                   true, false},
-        StoreCase{"MagicLineAlone", "#kvtpricelist", "#kvtpricelist", true, false},
-        // Only an empty line ends the header here; a line of blanks does not.
+        // Without any line end there is no line, as for the import.
+        StoreCase{"MagicLineAlone", "#kvtpricelist", "#kvtpricelist", false, false},
+        // A line of blanks ends the header, as for the import.
         StoreCase{"HeaderClosedByBlanks", "#kvtpricelist\r\nList-ID: a\r\n   \r\n49;X;0,1\r\n",
-                  "#kvtpricelist\r\nList-ID: a\r\n   \r\n49;X;0,1\r\n", true, false},
+                  "#kvtpricelist\r\nList-ID: a\r\n   \r\n49;X;0,1\r\n", true, true},
         StoreCase{"BlanksThenEmptyLine", "#kvtpricelist\r\n  \r\n49;X;0,1\r\n\r\n50;Y;0,2\r\n",
                   "#kvtpricelist\r\n  \r\n49;X;0,1\r\n\r\n50;Y;0,2\r\n", true, true},
+        // The first line begins with the marker in any letter case, as for the import.
         StoreCase{"MagicInCapitals", "#KVTPRICELIST\r\n\r\n49;X;0,1\r\n", "#KVTPRICELIST\r\n\r\n49;X;0,1\r\n",
-                  false, false},
+                  true, true},
         StoreCase{"MagicWithMoreText", "#kvtpricelist v2\r\n\r\n49;X;0,1\r\n",
-                  "#kvtpricelist v2\r\n\r\n49;X;0,1\r\n", false, false},
+                  "#kvtpricelist v2\r\n\r\n49;X;0,1\r\n", true, true},
         StoreCase{"PlainCsvList", "#Vorwahl;Ziel;Preis\n49;X;0,1\n", "#Vorwahl;Ziel;Preis\r\n49;X;0,1\r\n", false,
                   false},
         StoreCase{"ErrorPageWithStatus200", "<html><body>Kunde unbekannt</body></html>",
@@ -237,8 +239,9 @@ TEST_P(HeaderCheck, ReadsTheKnownKeys)
     EXPECT_EQ(download.EffectiveDate(), c.effective);
     EXPECT_EQ(download.Sequence(), c.sequence);
     EXPECT_EQ(download.GUID(), c.guid);
-    if (!c.result)
+    if (!c.result) {
         EXPECT_EQ(download.Failure(), DownloadFailure::BadHeader);
+    }
 }
 
 const QDateTime kZero = CDownloadList::ZeroDate();
@@ -380,7 +383,7 @@ TEST_F(DownloadListTest, RefusedConnectionIsAFalseResult)
 
 TEST_F(DownloadListTest, ServerAddressMustBeHttpOrHttps)
 {
-    for (const QString address : {QStringLiteral("ftp://127.0.0.1"), QStringLiteral("127.0.0.1:8080"),
+    for (const QString &address : {QStringLiteral("ftp://127.0.0.1"), QStringLiteral("127.0.0.1:8080"),
                                   QStringLiteral("http://")}) {
         SCOPED_TRACE(address.toStdString());
         const ScopedEnvironment server("PREISLISTE_SERVER", address);

@@ -31,7 +31,8 @@ TEST_P(StatusText, NamesTheListDate)
 
 DownloadStatus ListFrom(const QDateTime &effective)
 {
-    return DownloadStatus{.hasList = true, .effectiveDate = effective, .listId = {}, .sequence = 0};
+    return DownloadStatus{.hasList = true, .effectiveDate = effective, .listId = {}, .sequence = 0,
+                          .failureReason = {}};
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -30,23 +30,9 @@ CRecalcVk StandardRule()
         "[Options]\nRatingDefaultMargin=60\nMinimumRatePerMinute=0,10\nMwSt=19\n")));
 }
 
-struct Outputs {
-    bool changed = false;
-    Currency newSelling;
-    Currency profit;
-    double markup = 0.0;
-    double margin = 0.0;
-};
-
-Outputs Calculate(const CRecalcVk &rule, const char *netBuying, const char *oldSelling)
+RowPrice Calculate(const CRecalcVk &rule, const char *netBuying, const char *oldSelling)
 {
-    Outputs out;
-    // Outputs start at values no calculation produces, so a missed write shows.
-    out.markup = out.margin = -999.0;
-    out.profit = out.newSelling = Eur("-999");
-    out.changed = rule.CalculateNewVk(Eur(netBuying), Eur(oldSelling), out.markup, out.margin, out.profit,
-                                      out.newSelling);
-    return out;
+    return rule.CalculateNewVk(Eur(netBuying), Eur(oldSelling));
 }
 
 struct PricingCase {
@@ -206,7 +192,7 @@ TEST(CalculateNewVk, PricesEachCaseAsTheRuleSays)
         SCOPED_TRACE(c.name);
         CRecalcVk rule = StandardRule();
         c.configure(rule);
-        const Outputs out = Calculate(rule, c.netBuying, c.oldSelling);
+        const RowPrice out = Calculate(rule, c.netBuying, c.oldSelling);
         EXPECT_EQ(out.changed, c.changed);
         EXPECT_EQ(out.newSelling, Eur(c.newSelling));
         EXPECT_EQ(out.profit, Eur(c.profit));
@@ -222,7 +208,7 @@ TEST(CalculateNewVk, GrossPriceRoundsToTheNearestUnit)
     rule.SetMarkup(0.0);
     rule.SetRoundUpValue(Eur("0.0099")); // addend 0: the price shows the gross price's cents
     // 0,129 x 1,19 = 0,15351 -> 0,1535; 0,1291 x 1,19 = 0,153629 -> 0,1536.
-    Outputs out = Calculate(rule, "0.1290", "1");
+    RowPrice out = Calculate(rule, "0.1290", "1");
     EXPECT_EQ(out.profit.ToString(), QStringLiteral("-0.0035"));
     out = Calculate(rule, "0.1291", "1");
     EXPECT_EQ(out.profit.ToString(), QStringLiteral("-0.0036"));
@@ -245,11 +231,7 @@ TEST(CalculateNewVk, AmountBeyondTheCurrencyRangeThrows)
     CRecalcVk rule = StandardRule();
     rule.UseOnAll = true;
     rule.SetMarkup(9.99);
-    double markup = 0, margin = 0;
-    Currency profit, newSelling;
-    EXPECT_THROW(rule.CalculateNewVk(Currency::FromUnits(std::int64_t(9e17)), Currency(), markup, margin, profit,
-                                     newSelling),
-                 std::overflow_error);
+    EXPECT_THROW(rule.CalculateNewVk(Currency::FromUnits(std::int64_t(9e17)), Currency()), std::overflow_error);
 }
 
 TEST(CalculateNewVk, LeavesTheRuleUnchanged)

@@ -1,0 +1,106 @@
+#include "common/telvorosettings.h"
+#include "pricing/recalcvk.h"
+#include "pricing/rulefields.h"
+
+#include <gtest/gtest.h>
+
+namespace preisliste {
+namespace {
+
+CRecalcVk StandardRule()
+{
+    return CRecalcVk(TelvoroSettings::FromText(QStringLiteral("[Options]\nMwSt=19\n")));
+}
+
+// Every field's value as the rule holds it, in one comparable text.
+QString Values(const CRecalcVk &rule)
+{
+    QStringList values;
+    for (const RuleFieldSpec &spec : RuleFieldSpecs()) {
+        values << (spec.unit == RuleUnit::Percent ? QString::number(PercentValue(rule, spec.id))
+                                                  : AmountValue(rule, spec.id).ToString());
+    }
+    return values.join(u' ');
+}
+
+// Setting a field changes that field and what it also sets, nothing else:
+// a mixed-up accessor or coupling shows as a change in the wrong place.
+TEST(RuleFields, SettingAFieldChangesItAndWhatItAlsoSetsOnly)
+{
+    for (const RuleFieldSpec &spec : RuleFieldSpecs()) {
+        SCOPED_TRACE(spec.name);
+        CRecalcVk rule = StandardRule();
+        const QStringList before = Values(rule).split(u' ');
+        if (spec.unit == RuleUnit::Percent) {
+            SetPercentValue(rule, spec.id, 0.8125);
+            EXPECT_DOUBLE_EQ(PercentValue(rule, spec.id), 0.8125);
+        } else {
+            SetAmountValue(rule, spec.id, Currency::FromUnits(4321));
+            EXPECT_EQ(AmountValue(rule, spec.id), Currency::FromUnits(4321));
+            if (spec.alsoSets)
+                EXPECT_EQ(AmountValue(rule, *spec.alsoSets), Currency::FromUnits(4321));
+        }
+        const QStringList after = Values(rule).split(u' ');
+        for (const RuleFieldSpec &other : RuleFieldSpecs()) {
+            const bool mayChange = other.id == spec.id || spec.alsoSets == other.id;
+            if (!mayChange)
+                EXPECT_EQ(after[int(other.id)], before[int(other.id)]) << other.name;
+        }
+    }
+}
+
+TEST(RuleFields, MarkupAndMarginSetEachOther)
+{
+    CRecalcVk rule = StandardRule();
+    SetPercentValue(rule, RuleFieldId::Markup, 1.0);
+    EXPECT_DOUBLE_EQ(PercentValue(rule, RuleFieldId::Margin), 0.5);
+    SetPercentValue(rule, RuleFieldId::Margin, 0.375);
+    EXPECT_DOUBLE_EQ(PercentValue(rule, RuleFieldId::Markup), 0.6);
+}
+
+struct RangeCase {
+    ValueRange range;
+    double value;
+    bool contained;
+};
+
+TEST(RuleFields, RangeEndsAreOpenOrClosedAsDeclared)
+{
+    const ValueRange closedOpen{0.0, true, 1.0, false};
+    const ValueRange openClosed{0.0, false, 10.0, true};
+    const ValueRange unbounded{0.0, false, std::nullopt, false};
+    const RangeCase cases[] = {
+        {closedOpen, 0.0, true},   {closedOpen, -1e-9, false}, {closedOpen, 0.9999, true},
+        {closedOpen, 1.0, false},  {openClosed, 0.0, false},   {openClosed, 1e-9, true},
+        {openClosed, 10.0, true},  {openClosed, 10.0001, false}, {unbounded, 0.0, false},
+        {unbounded, 1e12, true},
+    };
+    for (const RangeCase &c : cases)
+        EXPECT_EQ(c.range.Contains(c.value), c.contained) << c.value;
+}
+
+TEST(RuleFields, RangesReadInGermanWithTheirUnit)
+{
+    struct Case {
+        RuleFieldId id;
+        const char *message;
+        const char *help;
+    };
+    const Case cases[] = {
+        {RuleFieldId::Markup, "0 % bis unter 1000 %", "0 bis unter 1000 %"},
+        {RuleFieldId::Vat, "0 % bis 500 %", "0 bis 500 %"},
+        {RuleFieldId::UseOnMarginBelow, "über 0 % bis unter 100 %", "über 0 bis unter 100 %"},
+        {RuleFieldId::UseOnMarkupBelow, "über 0 % bis 1000 %", "über 0 bis 1000 %"},
+        {RuleFieldId::RoundUp, "0 bis unter 1", "0 bis unter 1"},
+        {RuleFieldId::MinSellRate, "ab 0", "ab 0"},
+        {RuleFieldId::UseOnPriceBelow, "über 0", "über 0"},
+    };
+    for (const Case &c : cases) {
+        const RuleFieldSpec &spec = SpecOf(c.id);
+        EXPECT_EQ(RangeText(spec), QString::fromUtf8(c.message)) << spec.name;
+        EXPECT_EQ(RangeText(spec, RangeWording::UnitOnce), QString::fromUtf8(c.help)) << spec.name;
+    }
+}
+
+} // namespace
+} // namespace preisliste
