@@ -57,19 +57,14 @@ public:
     // The value of the header line "Effective"; 30 Dec 1899 00:00 until one
     // is read.
     QDateTime EffectiveDate() const { return effectiveDate_; }
-    void SetEffectiveDate(const QDateTime &value) { effectiveDate_ = value; }
     // The value of the header line "List-Sequence".
     qint32 Sequence() const { return sequence_; }
-    void SetSequence(qint32 value) { sequence_ = value; }
     // The value of the header line "List-ID", the list's identifier.
     QString GUID() const { return guid_; }
-    void SetGUID(const QString &value) { guid_ = value; }
     // True once an answer has been stored in the temporary file.
     bool IsValid() const { return isValid_; }
-    void SetIsValid(bool value) { isValid_ = value; }
     // True when at least one line follows the blank line ending the header.
     bool HasData() const { return hasData_; }
-    void SetHasData(bool value) { hasData_ = value; }
     // The file holding the answer. A full download keeps its file for the
     // caller; a header-only request removes its file and leaves this empty.
     QString TempFileName() const { return tempFileName_; }
