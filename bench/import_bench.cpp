@@ -7,7 +7,6 @@
 #include "pricelist/stagingimport.h"
 
 #include <QCoreApplication>
-#include <QSqlQuery>
 #include <QVariant>
 
 #include <chrono>
@@ -48,17 +47,17 @@ public:
 };
 
 // One import in one transaction; the seconds, or a negative value on failure.
-double TimeOneImport(TariffConnection &connection, const QString &file, long &rows)
+double TimeOneImport(SqliteConnection &connection, const QString &file, long &rows)
 {
     CountingProgress progress;
     StderrMessages messages;
     const auto start = std::chrono::steady_clock::now();
-    SqlTransaction transaction(connection.Database());
+    SqlTransaction transaction(connection);
     if (!transaction.Begin()) {
         std::fprintf(stderr, "BEGIN: %s\n", transaction.Error().toLocal8Bit().constData());
         return -1;
     }
-    RunContext context{connection.Database(), progress, messages};
+    RunContext context{connection, progress, messages};
     if (!ImportPriceListFile(file, context))
         return -1;
     if (!transaction.Commit()) {
@@ -66,9 +65,8 @@ double TimeOneImport(TariffConnection &connection, const QString &file, long &ro
         return -1;
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    QSqlQuery count(connection.Database());
-    rows = count.exec(QStringLiteral("SELECT COUNT(*) FROM Import2")) && count.next() ? count.value(0).toLongLong()
-                                                                                       : -1;
+    SqliteStatement count = connection.Prepare(QStringLiteral("SELECT COUNT(*) FROM Import2"));
+    rows = count.Next() ? long(count.Int64(0)) : -1;
     return elapsed.count();
 }
 
@@ -103,10 +101,12 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    StderrMessages messages;
-    const auto connection = OpenTariffDatabase(database, 2, messages);
-    if (!connection)
+    QString error;
+    const auto connection = OpenTariffDatabase(database, error);
+    if (!connection) {
+        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
         return 1;
+    }
     double best = -1;
     long rows = 0;
     for (int run = 1; run <= runs; ++run) {

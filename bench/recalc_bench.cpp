@@ -127,15 +127,18 @@ int main(int argc, char *argv[])
 
     PrintedMessages messages;
     QuietProgress progress;
-    const auto connection = OpenTariffDatabase(path, 2, messages);
-    if (!connection)
+    QString error;
+    const auto connection = OpenTariffDatabase(path, error);
+    if (!connection) {
+        messages.ShowError(error);
         return 1;
+    }
     std::vector<double> seconds;
     for (int i = 0; i < repetitions; ++i) {
-        SqlTransaction transaction(connection->Database());
+        SqlTransaction transaction(*connection);
         if (!transaction.Begin())
             return 1;
-        RunContext context{connection->Database(), progress, messages};
+        RunContext context{*connection, progress, messages};
         QElapsedTimer timer;
         timer.start();
         const bool ok = RecalculateSellingPrices(rule, context);

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev sqlite3 libgtest-dev
   xvfb xauth
   # Qt's own texts in German (a run-time dependency of the package, too)

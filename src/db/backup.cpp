@@ -1,7 +1,7 @@
 #include "db/backup.h"
 
 #include "db/sqlhelpers.h"
-#include "db/sqlitefile.h"
+#include "db/sqliteconnection.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -18,25 +18,6 @@ namespace {
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd_HH-mm-ss");
 const QString kBeforeRestoreMark = QStringLiteral("-vor-Wiederherstellung");
-
-// Copies every page of `source` into `destination` in one step, which holds
-// the source's read lock and the destination's write lock throughout.
-bool CopyDatabase(sqlite3 *source, sqlite3 *destination, QString &error)
-{
-    sqlite3_backup *backup = sqlite3_backup_init(destination, "main", source, "main");
-    if (!backup) {
-        error = DescribeSqliteError(destination);
-        return false;
-    }
-    const int stepResult = sqlite3_backup_step(backup, -1);
-    const int finishResult = sqlite3_backup_finish(backup);
-    if (stepResult != SQLITE_DONE || finishResult != SQLITE_OK) {
-        const int rc = stepResult != SQLITE_DONE ? stepResult : finishResult;
-        error = DescribeSqliteCode(rc, QString::fromUtf8(sqlite3_errstr(rc)));
-        return false;
-    }
-    return true;
-}
 
 QString BaseName(const QString &databasePath)
 {
@@ -118,14 +99,11 @@ void RemoveOldBackups(const QString &databasePath, BackupKind kind)
 qint64 CountTariffRows(const QString &path)
 {
     QString error;
-    const SqliteHandlePtr handle = OpenSqliteFile(path, SQLITE_OPEN_READONLY, 1000, error);
-    sqlite3_stmt *statement = nullptr;
-    qint64 rows = -1;
-    if (handle && sqlite3_prepare_v2(handle.get(), "SELECT count(*) FROM Numbers", -1, &statement, nullptr) == SQLITE_OK
-        && sqlite3_step(statement) == SQLITE_ROW)
-        rows = sqlite3_column_int64(statement, 0);
-    sqlite3_finalize(statement);
-    return rows;
+    const auto connection = SqliteConnection::Open(path, SQLITE_OPEN_READONLY, 1000, error);
+    if (!connection)
+        return -1;
+    SqliteStatement count = connection->Prepare(QStringLiteral("SELECT count(*) FROM Numbers"));
+    return count.Next() ? count.Int64(0) : -1;
 }
 
 BackupResult Failure(const QString &text)
@@ -134,30 +112,26 @@ BackupResult Failure(const QString &text)
 }
 
 // A digest of the tariff table's content, row by row in storage order.
-QByteArray ContentDigest(sqlite3 *handle)
+QByteArray ContentDigest(const SqliteConnection &connection)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(handle, "SELECT * FROM Numbers ORDER BY rowid", -1, &statement, nullptr) != SQLITE_OK)
-        return {};
-    int rc = SQLITE_ROW;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-        for (int column = 0; column < sqlite3_column_count(statement); ++column) {
-            const int type = sqlite3_column_type(statement, column);
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-            hash.addData(QByteArray::number(type) + ':' + QByteArray(text ? text : "") + '\x1f');
+    SqliteStatement rows = connection.Prepare(QStringLiteral("SELECT * FROM Numbers ORDER BY rowid"));
+    while (rows.Next()) {
+        for (int column = 0; column < rows.ColumnCount(); ++column) {
+            // The type first: reading the text may convert the value.
+            const QByteArray type = QByteArray::number(rows.Type(column));
+            hash.addData(type + ':' + rows.Utf8(column).toByteArray() + '\x1f');
         }
         hash.addData("\x1e");
     }
-    sqlite3_finalize(statement);
-    return rc == SQLITE_DONE ? hash.result().toHex() : QByteArray();
+    return rows.Failed() ? QByteArray() : hash.result().toHex();
 }
 
 QByteArray ContentDigest(const QString &path)
 {
     QString error;
-    const SqliteHandlePtr handle = OpenSqliteFile(path, SQLITE_OPEN_READONLY, 1000, error);
-    return handle ? ContentDigest(handle.get()) : QByteArray();
+    const auto connection = SqliteConnection::Open(path, SQLITE_OPEN_READONLY, 1000, error);
+    return connection ? ContentDigest(*connection) : QByteArray();
 }
 
 // Which backup is in place is kept in a small file beside the backups,
@@ -258,10 +232,11 @@ bool PendingBackup::Take(const QString &databasePath, int busyTimeoutMs, BackupK
     const QString partial = targetPath_ + QStringLiteral(".partial");
     bool copied = false;
     {
-        const SqliteHandlePtr source = OpenSqliteFile(databasePath, SQLITE_OPEN_READONLY, busyTimeoutMs, error);
-        const SqliteHandlePtr destination =
-            source ? OpenSqliteFile(partial, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeoutMs, error) : nullptr;
-        copied = destination && CopyDatabase(source.get(), destination.get(), error);
+        const auto source = SqliteConnection::Open(databasePath, SQLITE_OPEN_READONLY, busyTimeoutMs, error);
+        const auto destination =
+            source ? SqliteConnection::Open(partial, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeoutMs, error)
+                   : nullptr;
+        copied = destination && source->CopyInto(*destination, error);
     }
     currentPath_ = partial;
     if (!copied) {
@@ -369,12 +344,12 @@ BackupResult RestoreTariffDatabase(const QString &databasePath, const QString &b
     if (!before.ok)
         return Failure(failure.arg(backupPath, before.error));
     QString error;
-    const SqliteHandlePtr source = OpenSqliteFile(backupPath, SQLITE_OPEN_READONLY, busyTimeoutMs, error);
-    const SqliteHandlePtr destination =
-        source ? OpenSqliteFile(databasePath, SQLITE_OPEN_READWRITE, busyTimeoutMs, error) : nullptr;
-    if (!destination || !CopyDatabase(source.get(), destination.get(), error))
+    const auto source = SqliteConnection::Open(backupPath, SQLITE_OPEN_READONLY, busyTimeoutMs, error);
+    const auto destination =
+        source ? SqliteConnection::Open(databasePath, SQLITE_OPEN_READWRITE, busyTimeoutMs, error) : nullptr;
+    if (!destination || !source->CopyInto(*destination, error))
         return Failure(failure.arg(backupPath, error));
-    RecordPlacedBackup(databasePath, backupPath, ContentDigest(destination.get()));
+    RecordPlacedBackup(databasePath, backupPath, ContentDigest(*destination));
     return before;
 }
 

@@ -2,14 +2,14 @@
 
 #include "common/runsinks.h"
 
-#include <QSqlDatabase>
+#include "db/sqliteconnection.h"
 
 namespace preisliste {
 
 // What every stage of one update run works with: the run's connection, with
 // the run's transaction open on it, and the two channels to the operator.
 struct RunContext {
-    QSqlDatabase &database;
+    SqliteConnection &database;
     ProgressSink &progress;
     MessageSink &messages;
 };

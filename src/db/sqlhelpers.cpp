@@ -1,26 +1,12 @@
 #include "db/sqlhelpers.h"
 
-#include <QSqlDriver>
-#include <QSqlQuery>
-#include <QVariant>
+#include "db/sqliteconnection.h"
 
 #include <sqlite3.h>
 
 namespace preisliste {
 
-sqlite3 *SqliteHandle(const QSqlDatabase &database)
-{
-    if (!database.driver())
-        return nullptr;
-    const QVariant handle = database.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
-}
-
-namespace {
-
-QString WithCause(int sqliteCode, const QString &engineText)
+QString DescribeSqliteCode(int sqliteCode, const QString &engineText)
 {
     const QString text = engineText.isEmpty() ? QStringLiteral("unbekannter Datenbankfehler") : engineText;
     switch (sqliteCode & 0xFF) {
@@ -28,7 +14,9 @@ QString WithCause(int sqliteCode, const QString &engineText)
         return QStringLiteral("Kein Platz mehr auf dem Datenträger (%1)").arg(text);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return QStringLiteral("Die Datenbank ist von einem anderen Programm gesperrt (%1)").arg(text);
+        return QStringLiteral("Die Datenbank wird gerade von einem anderen Programm benutzt und ist gesperrt. "
+                              "Bitte später noch einmal versuchen. (%1)")
+            .arg(text);
     case SQLITE_IOERR:
         return QStringLiteral("Lese- oder Schreibfehler auf dem Datenträger (%1)").arg(text);
     case SQLITE_CORRUPT:
@@ -44,24 +32,11 @@ QString WithCause(int sqliteCode, const QString &engineText)
     }
 }
 
-} // namespace
-
-QString DescribeSqliteCode(int sqliteCode, const QString &engineText)
-{
-    return WithCause(sqliteCode, engineText);
-}
-
-QString DescribeError(const QSqlError &error)
-{
-    return WithCause(error.nativeErrorCode().toInt(),
-                     error.databaseText().isEmpty() ? error.text() : error.databaseText());
-}
-
 QString DescribeSqliteError(sqlite3 *handle)
 {
     if (!handle)
-        return WithCause(SQLITE_ERROR, {});
-    return WithCause(sqlite3_extended_errcode(handle), QString::fromUtf8(sqlite3_errmsg(handle)));
+        return DescribeSqliteCode(SQLITE_ERROR, {});
+    return DescribeSqliteCode(sqlite3_extended_errcode(handle), QString::fromUtf8(sqlite3_errmsg(handle)));
 }
 
 SqlTransaction::~SqlTransaction()
@@ -71,16 +46,9 @@ SqlTransaction::~SqlTransaction()
 
 bool SqlTransaction::Execute(const QString &statement)
 {
-    QSqlQuery query(database_);
-    if (query.exec(statement))
+    if (connection_.Exec(statement))
         return true;
-    const QString cause = DescribeError(query.lastError());
-    const bool locked = query.lastError().nativeErrorCode() == QLatin1String("5")
-                        || query.lastError().nativeErrorCode() == QLatin1String("6");
-    error_ = locked ? QStringLiteral("Die Datenbank wird gerade von einem anderen Programm benutzt "
-                                     "und ist gesperrt. Bitte später noch einmal versuchen. (%1)")
-                          .arg(cause)
-                    : cause;
+    error_ = connection_.Error();
     return false;
 }
 
@@ -106,10 +74,8 @@ void SqlTransaction::Rollback()
     if (!active_)
         return;
     active_ = false;
-    if (database_.isOpen() && sqlite3_get_autocommit(SqliteHandle(database_)) == 0) {
-        QSqlQuery query(database_);
-        query.exec(QStringLiteral("ROLLBACK"));
-    }
+    if (connection_.InTransaction())
+        connection_.Exec(QStringLiteral("ROLLBACK"));
 }
 
 } // namespace preisliste

@@ -1,22 +1,18 @@
 #pragma once
 
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QString>
 
 struct sqlite3;
 
 namespace preisliste {
 
-// The engine's handle behind a Qt SQL connection to SQLite, or null.
-sqlite3 *SqliteHandle(const QSqlDatabase &database);
+class SqliteConnection;
 
 // The engine's description of an error, for "Fehler: " messages, led by a
 // German sentence where the cause is one the operator can act on (a full
 // disk, a lock held by another program, a failing drive).
 // Every description is German; the engine's English text follows in
 // parentheses for whoever gives support.
-QString DescribeError(const QSqlError &error);
 QString DescribeSqliteError(sqlite3 *handle);
 QString DescribeSqliteCode(int sqliteCode, const QString &engineText);
 
@@ -26,7 +22,7 @@ QString DescribeSqliteCode(int sqliteCode, const QString &engineText);
 // when the object goes away.
 class SqlTransaction {
 public:
-    explicit SqlTransaction(QSqlDatabase &database) : database_(database) {}
+    explicit SqlTransaction(SqliteConnection &connection) : connection_(connection) {}
     ~SqlTransaction();
     SqlTransaction(const SqlTransaction &) = delete;
     SqlTransaction &operator=(const SqlTransaction &) = delete;
@@ -42,7 +38,7 @@ public:
 private:
     bool Execute(const QString &statement);
 
-    QSqlDatabase &database_;
+    SqliteConnection &connection_;
     bool active_ = false;
     QString error_;
 };

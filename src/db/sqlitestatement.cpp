@@ -1,26 +1,47 @@
 #include "db/sqlitestatement.h"
 
 #include "db/sqlhelpers.h"
+#include "db/sqliteconnection.h"
 
 #include <sqlite3.h>
+
+#include <utility>
 
 namespace preisliste {
 
 SqliteStatement::~SqliteStatement()
 {
-    sqlite3_finalize(statement_);
+    Finalize();
 }
 
-bool SqliteStatement::Prepare(sqlite3 *handle, const QString &sql)
+SqliteStatement::SqliteStatement(SqliteStatement &&other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)), statement_(std::exchange(other.statement_, nullptr)),
+      error_(std::move(other.error_))
+{
+}
+
+SqliteStatement &SqliteStatement::operator=(SqliteStatement &&other) noexcept
+{
+    if (this != &other) {
+        Finalize();
+        handle_ = std::exchange(other.handle_, nullptr);
+        statement_ = std::exchange(other.statement_, nullptr);
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+void SqliteStatement::Finalize()
 {
     sqlite3_finalize(statement_);
     statement_ = nullptr;
-    handle_ = handle;
+}
+
+bool SqliteStatement::Prepare(const SqliteConnection &connection, const QString &sql)
+{
+    Finalize();
+    handle_ = connection.Handle();
     error_.clear();
-    if (!handle_) {
-        error_ = QStringLiteral("keine Verbindung zur Tarifdatenbank");
-        return false;
-    }
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(handle_, text.constData(), int(text.size()), &statement_, nullptr) != SQLITE_OK) {
         NoteError();
@@ -33,6 +54,11 @@ void SqliteStatement::BindText(int index, QByteArrayView utf8)
 {
     // An empty view may have no data pointer; SQLite would bind Null then.
     sqlite3_bind_text(statement_, index, utf8.data() ? utf8.data() : "", int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void SqliteStatement::BindStaticText(int index, QByteArrayView utf8)
+{
+    sqlite3_bind_text(statement_, index, utf8.data() ? utf8.data() : "", int(utf8.size()), SQLITE_STATIC);
 }
 
 void SqliteStatement::BindDouble(int index, double value)
@@ -87,6 +113,16 @@ void SqliteStatement::Reset()
 {
     if (statement_)
         sqlite3_reset(statement_);
+}
+
+int SqliteStatement::ColumnCount() const
+{
+    return sqlite3_column_count(statement_);
+}
+
+int SqliteStatement::Type(int column) const
+{
+    return sqlite3_column_type(statement_, column);
 }
 
 bool SqliteStatement::IsNull(int column) const

@@ -11,22 +11,28 @@ struct sqlite3_stmt;
 
 namespace preisliste {
 
-// One prepared statement on the engine's handle of the run's connection, for
-// the stages that go through many rows one at a time (the import, the merge's
-// passes, the recalculation): no per-row cost of Qt's value binding, and
-// names come out as the UTF-8 bytes that the collation compares. Errors are
+class SqliteConnection;
+
+// One prepared statement on a SqliteConnection: what every stage runs, from
+// the import's insert per line to the report's walk over a tariff. Names
+// come out as the UTF-8 bytes that the collation compares. Errors are
 // described as DescribeSqliteError() does.
 class SqliteStatement {
 public:
     SqliteStatement() = default;
     ~SqliteStatement();
+    SqliteStatement(SqliteStatement &&other) noexcept;
+    SqliteStatement &operator=(SqliteStatement &&other) noexcept;
     SqliteStatement(const SqliteStatement &) = delete;
     SqliteStatement &operator=(const SqliteStatement &) = delete;
 
-    bool Prepare(sqlite3 *handle, const QString &sql);
+    bool Prepare(const SqliteConnection &connection, const QString &sql);
 
     // Parameters count from 1.
     void BindText(int index, QByteArrayView utf8);
+    // Binds without copying: the bytes must stay unchanged until the
+    // statement has run. For the import's insert, which runs once per line.
+    void BindStaticText(int index, QByteArrayView utf8);
     void BindString(int index, const QString &text) { BindText(index, QByteArrayView(text.toUtf8())); }
     void BindDouble(int index, double value);
     void BindInt(int index, int value);
@@ -42,6 +48,8 @@ public:
     // Readies the statement for the next run; bindings stay.
     void Reset();
 
+    int ColumnCount() const;
+    int Type(int column) const; // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL
     bool IsNull(int column) const;
     bool IsNumber(int column) const; // stored as an integer or a real
     QString ColumnName(int column) const;
@@ -57,6 +65,7 @@ public:
 
 private:
     void NoteError();
+    void Finalize();
 
     sqlite3 *handle_ = nullptr;
     sqlite3_stmt *statement_ = nullptr;

@@ -4,37 +4,16 @@
 #include "db/sqliteextensions.h"
 #include "db/sqlhelpers.h"
 
-#include <QAtomicInteger>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSqlError>
-#include <QSqlDriver>
-#include <QSqlQuery>
-#include <QUrl>
 
 #include <sqlite3.h>
 
 namespace preisliste {
 
 namespace {
-
-const QString kDataSourceKey = QStringLiteral("Data Source=");
-const QString kAfterDataSource = QStringLiteral(";User ID=admin;Password=;Jet OLEDB:Database Password=");
-
-QString NewConnectionName()
-{
-    static QAtomicInteger<quint64> counter;
-    return QStringLiteral("tariff-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
-// "file:" URI with mode=rw: opens read-write and fails instead of creating.
-QString ReadWriteUri(const QString &path)
-{
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    return QStringLiteral("file:") + QString::fromLatin1(QUrl::toPercentEncoding(absolute, "/"))
-           + QStringLiteral("?mode=rw");
-}
 
 // Why a tariff database cannot be used, in words an operator can act on.
 // The engine's own English text, when there is one, follows in parentheses
@@ -85,18 +64,16 @@ QString FileProblem(const QString &path)
 
 // Reads the schema, which proves that the file is an SQLite database, and
 // looks for the tariff table; empty when it is there.
-QString SchemaProblem(sqlite3 *handle, int busyTimeoutMs)
+QString SchemaProblem(SqliteConnection &connection, int busyTimeoutMs)
 {
-    sqlite3_stmt *statement = nullptr;
-    int rc = sqlite3_prepare_v2(handle,
-                                "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'Numbers' COLLATE NOCASE",
-                                -1, &statement, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_step(statement);
-    sqlite3_finalize(statement);
-    switch (rc & 0xFF) {
-    case SQLITE_ROW:
+    sqlite3 *handle = connection.Handle();
+    SqliteStatement statement = connection.Prepare(
+        QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'Numbers' COLLATE NOCASE"));
+    const bool found = statement.Next();
+    if (found)
         return {};
+    const int rc = statement.Failed() ? sqlite3_extended_errcode(handle) : SQLITE_DONE;
+    switch (rc & 0xFF) {
     case SQLITE_DONE:
         return QStringLiteral("Die Datenbank hat keine Tabelle „Numbers“. Ist es die richtige Datei?");
     case SQLITE_BUSY:
@@ -117,122 +94,68 @@ QString SchemaProblem(sqlite3 *handle, int busyTimeoutMs)
 // not from the moment a large update would spill its cache to the file.
 // The run's own tables in the temporary schema (the tariff as it was, for
 // the report) get a cache of their own, so they are not written out either.
-bool KeepChangesInMemory(QSqlDatabase &database)
+bool KeepChangesInMemory(SqliteConnection &connection)
 {
-    QSqlQuery query(database);
-    return query.exec(QStringLiteral("PRAGMA main.cache_size = -262144")) // up to 256 MiB, used as needed
-           && query.exec(QStringLiteral("PRAGMA temp.cache_size = -131072"));
+    return connection.Exec(QStringLiteral("PRAGMA main.cache_size = -262144")) // up to 256 MiB, used as needed
+           && connection.Exec(QStringLiteral("PRAGMA temp.cache_size = -131072"));
 }
 
-} // namespace
-
-QString BuildConnectionString(const QString &path, const QString &password)
+// Opens the file read-write; empty with the reason in `problem` when it
+// cannot serve as the tariff database.
+std::unique_ptr<SqliteConnection> OpenChecked(const QString &path, int busyTimeoutMs, QString &problem)
 {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;") + kDataSourceKey + path + kAfterDataSource
-           + password;
-}
-
-QString DataSourceOf(const QString &connectionString)
-{
-    const qsizetype start = connectionString.indexOf(kDataSourceKey);
-    if (start < 0)
-        return {};
-    const qsizetype from = start + kDataSourceKey.size();
-    const qsizetype end = connectionString.lastIndexOf(kAfterDataSource);
-    return connectionString.mid(from, end < from ? -1 : end - from);
-}
-
-TariffConnection::TariffConnection(QString connectionName, QString path)
-    : connectionName_(std::move(connectionName)), path_(std::move(path)),
-      database_(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_))
-{
-}
-
-TariffConnection::~TariffConnection()
-{
-    Close();
-    database_ = QSqlDatabase();
-    QSqlDatabase::removeDatabase(connectionName_);
-}
-
-void TariffConnection::Close()
-{
-    if (database_.isOpen())
-        database_.close();
-}
-
-namespace {
-
-// Opens the connection's file read-write; empty on success, else why not.
-QString OpenProblem(TariffConnection &connection, int busyTimeoutMs)
-{
-    const QString &dataSource = connection.Path();
-    if (QString problem = FileProblem(dataSource); !problem.isEmpty())
-        return problem;
-    QSqlDatabase &database = connection.Database();
-    database.setDatabaseName(ReadWriteUri(dataSource));
-    database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
-    if (!database.open())
-        return QStringLiteral("Die Datei lässt sich nicht öffnen (%1).").arg(database.lastError().databaseText());
-    sqlite3 *handle = SqliteHandle(database);
-    if (!handle || sqlite3_busy_timeout(handle, busyTimeoutMs) != SQLITE_OK || !RegisterSqliteExtensions(handle))
-        return WithEngineText(QStringLiteral("Die Datenbank-Schnittstelle lässt sich nicht einrichten."), handle);
-    if (QString problem = SchemaProblem(handle, busyTimeoutMs); !problem.isEmpty())
-        return problem;
+    problem = FileProblem(path);
+    if (!problem.isEmpty())
+        return nullptr;
+    // Without SQLITE_OPEN_CREATE a missing file is an error, never a new database.
+    auto connection = SqliteConnection::Open(path, SQLITE_OPEN_READWRITE, busyTimeoutMs, problem);
+    if (!connection)
+        return nullptr;
+    if (!connection->RegisterExtensions())
+        problem = WithEngineText(QStringLiteral("Die Datenbank-Schnittstelle lässt sich nicht einrichten."),
+                                 connection->Handle());
+    else
+        problem = SchemaProblem(*connection, busyTimeoutMs);
     // SQLite quietly opens a file it may not write read-only; a run could
     // then do nothing but fail at its first write.
-    if (sqlite3_db_readonly(handle, "main") != 0)
-        return QStringLiteral("Die Datei ist schreibgeschützt; das Update muss sie ändern. "
-                              "Bitte den Schreibschutz aufheben.");
-    if (!KeepChangesInMemory(database))
-        return WithEngineText(QStringLiteral("Die Datenbank lässt sich nicht einrichten."), handle);
-    return {};
+    if (problem.isEmpty() && connection->IsReadOnly())
+        problem = QStringLiteral("Die Datei ist schreibgeschützt; das Update muss sie ändern. "
+                                 "Bitte den Schreibschutz aufheben.");
+    if (problem.isEmpty() && !KeepChangesInMemory(*connection))
+        problem = WithEngineText(QStringLiteral("Die Datenbank lässt sich nicht einrichten."), connection->Handle());
+    return problem.isEmpty() ? std::move(connection) : nullptr;
 }
 
 } // namespace
 
-std::unique_ptr<TariffConnection> OpenTariffDatabase(const QString &path, int cursorLocation,
-                                                     MessageSink &messages, int busyTimeoutMs)
+std::unique_ptr<SqliteConnection> OpenTariffDatabase(const QString &path, QString &error, int busyTimeoutMs)
 {
-    Q_UNUSED(cursorLocation);
-    const QString dataSource = DataSourceOf(BuildConnectionString(path, kDatabasePassword));
-    std::unique_ptr<TariffConnection> connection(new TariffConnection(NewConnectionName(), dataSource));
-    const QString problem = OpenProblem(*connection, busyTimeoutMs);
-    if (!problem.isEmpty()) {
-        messages.ShowError(QStringLiteral("Datenbank ") + path + QStringLiteral(" konnte nicht geöffnet werden!\n")
-                           + problem);
-        return nullptr;
-    }
+    QString problem;
+    auto connection = OpenChecked(path, busyTimeoutMs, problem);
+    if (!connection)
+        error = QStringLiteral("Datenbank ") + path + QStringLiteral(" konnte nicht geöffnet werden!\n") + problem;
     return connection;
-}
-
-void CloseTariffDatabase(TariffConnection *connection)
-{
-    if (connection)
-        connection->Close();
 }
 
 QString CreateTariffDatabase(const QString &path)
 {
     if (QFileInfo::exists(path))
         return QStringLiteral("Die Datei %1 existiert bereits und wird nicht überschrieben.").arg(path);
-    sqlite3 *handle = nullptr;
-    const QByteArray nativePath = QFile::encodeName(path);
-    int rc = sqlite3_open_v2(nativePath.constData(), &handle,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    QString error;
-    if (rc == SQLITE_OK) {
-        const QByteArray create = kCreateNumbersStatement.toUtf8();
-        rc = sqlite3_exec(handle, create.constData(), nullptr, nullptr, nullptr);
+    QString problem;
+    bool created = false;
+    {
+        const auto connection =
+            SqliteConnection::Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, kDefaultBusyTimeoutMs, problem);
+        created = connection != nullptr;
+        if (connection && !connection->Exec(kCreateNumbersStatement))
+            problem = connection->Error();
     }
-    if (rc != SQLITE_OK)
-        error = QStringLiteral("Die Datenbank %1 konnte nicht angelegt werden: %2")
-                    .arg(path, DescribeSqliteCode(rc, QString::fromUtf8(handle ? sqlite3_errmsg(handle)
-                                                                                : sqlite3_errstr(rc))));
-    sqlite3_close_v2(handle);
-    if (!error.isEmpty() && rc != SQLITE_CANTOPEN)
+    if (problem.isEmpty())
+        return {};
+    // A file the engine could not even open was never made.
+    if (created)
         QFile::remove(path);
-    return error;
+    return QStringLiteral("Die Datenbank %1 konnte nicht angelegt werden: %2").arg(path, problem);
 }
 
 } // namespace preisliste

@@ -1,13 +1,9 @@
 #include "merge/merge.h"
 
 #include "db/runcontext.h"
-#include "db/sqlhelpers.h"
 #include "db/sqliteextensions.h"
 #include "merge/mergestatements.h"
-#include "db/sqlitestatement.h"
 #include "pricing/recalcvk.h"
-
-#include <sqlite3.h>
 
 #include <cmath>
 #include <exception>
@@ -21,9 +17,9 @@ namespace {
 constexpr int kStateVote = 3;
 constexpr int kStateParent = 4;
 
-sqlite3 *Handle(const MergeContext &merge)
+SqliteConnection &Database(const MergeContext &merge)
 {
-    return SqliteHandle(merge.run.database);
+    return merge.run.database;
 }
 
 void ShowFailure(const MergeContext &merge, const QString &description)
@@ -47,13 +43,13 @@ bool StopChecked(const MergeContext &merge)
 // message. `rowsAffected` receives the rows the engine reports as changed.
 bool Execute(MergeContext &merge, const QString &sql, int *rowsAffected = nullptr)
 {
-    SqliteStatement statement;
-    if (!statement.Prepare(Handle(merge), sql) || !statement.Run()) {
+    SqliteStatement statement = Database(merge).Prepare(sql);
+    if (statement.Failed() || !statement.Run()) {
         ShowFailure(merge, statement.Error());
         return false;
     }
     if (rowsAffected)
-        *rowsAffected = sqlite3_changes(Handle(merge));
+        *rowsAffected = int(Database(merge).Changes());
     return true;
 }
 
@@ -69,8 +65,8 @@ bool ExecuteAll(MergeContext &merge, const QStringList &statements)
 // The single number a query returns; empty after the "Fehler: " message.
 std::optional<qint64> QueryNumber(MergeContext &merge, const QString &sql)
 {
-    SqliteStatement statement;
-    if (statement.Prepare(Handle(merge), sql) && statement.Next())
+    SqliteStatement statement = Database(merge).Prepare(sql);
+    if (statement.Next())
         return statement.Int64(0);
     ShowFailure(merge, statement.Failed() ? statement.Error() : QStringLiteral("keine Antwort auf ") + sql);
     return std::nullopt;
@@ -126,10 +122,9 @@ bool WalkUnpricedRows(MergeContext &merge, int state, const StartsGroup &startsG
     const std::optional<qint64> total = QueryNumber(merge, mergesql::CountUnpricedRows());
     if (!total)
         return false;
-    SqliteStatement rows;
-    SqliteStatement assign;
-    if (!rows.Prepare(Handle(merge), mergesql::SelectUnpricedRows())
-        || !assign.Prepare(Handle(merge), mergesql::AssignGroupPrice())) {
+    SqliteStatement rows = Database(merge).Prepare(mergesql::SelectUnpricedRows());
+    SqliteStatement assign = Database(merge).Prepare(mergesql::AssignGroupPrice());
+    if (rows.Failed() || assign.Failed()) {
         ShowFailure(merge, rows.Failed() ? rows.Error() : assign.Error());
         return false;
     }
@@ -227,13 +222,20 @@ std::optional<MergeContext> CreateMergeContext(const CRecalcVk &rule, RunContext
     return merge;
 }
 
-void RunTolerantStartSteps(MergeContext &merge)
+bool CleanUpBeforeMerge(MergeContext &merge)
 {
-    for (const QString &sql : mergesql::TolerantStartStatements()) {
-        SqliteStatement statement;
-        if (statement.Prepare(Handle(merge), sql))
-            statement.Run(); // an error here is expected and harmless
+    using namespace mergesql;
+    if (!ExecuteAll(merge, DropLeftoverTables()))
+        return false;
+    SqliteStatement columns = Database(merge).Prepare(ListNumbersColumns());
+    bool hasIsEdited = false;
+    while (!hasIsEdited && columns.Next())
+        hasIsEdited = columns.Text(1).compare(QLatin1String("IsEdited"), Qt::CaseInsensitive) == 0;
+    if (columns.Failed()) {
+        ShowFailure(merge, columns.Error());
+        return false;
     }
+    return (hasIsEdited || Execute(merge, AddIsEditedColumn())) && Execute(merge, ClearMissingIsEdited());
 }
 
 bool PrepareMergeTables(MergeContext &merge)
@@ -277,8 +279,8 @@ bool PriceByDestinationVote(MergeContext &merge)
 {
     if (Stopped(merge, 45, -1))
         return false;
-    SqliteStatement vote;
-    if (!vote.Prepare(Handle(merge), mergesql::VoteForPrice())) {
+    SqliteStatement vote = Database(merge).Prepare(mergesql::VoteForPrice());
+    if (vote.Failed()) {
         ShowFailure(merge, vote.Error());
         return false;
     }
@@ -291,8 +293,8 @@ bool PriceByDestinationVote(MergeContext &merge)
 
 bool PriceByParentName(MergeContext &merge)
 {
-    SqliteStatement lookup;
-    if (!lookup.Prepare(Handle(merge), mergesql::FindParentRow())) {
+    SqliteStatement lookup = Database(merge).Prepare(mergesql::FindParentRow());
+    if (lookup.Failed()) {
         ShowFailure(merge, lookup.Error());
         return false;
     }
@@ -352,8 +354,7 @@ bool MergePriceList(const CRecalcVk &rule, RunContext &context)
         std::optional<MergeContext> merge = CreateMergeContext(rule, context);
         if (!merge)
             return false;
-        RunTolerantStartSteps(*merge);
-        if (!PrepareMergeTables(*merge) || !CarryOverSellingPrices(*merge) || !PriceByDestinationVote(*merge)
+        if (!CleanUpBeforeMerge(*merge) || !PrepareMergeTables(*merge) || !CarryOverSellingPrices(*merge) || !PriceByDestinationVote(*merge)
             || !PriceByParentName(*merge) || !PriceNewDestinations(*merge) || !WriteBackTariff(*merge))
             return false;
         ShowUpdateStatistics(*merge);

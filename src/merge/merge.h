@@ -40,8 +40,8 @@ struct MergeContext {
 std::optional<MergeContext> CreateMergeContext(const CRecalcVk &rule, RunContext &context);
 
 // The phases in the order MergePriceList runs them. Each returns false after
-// a stop or a failure; the tolerant start steps never fail.
-void RunTolerantStartSteps(MergeContext &merge);
+// a stop or a failure.
+bool CleanUpBeforeMerge(MergeContext &merge);
 bool PrepareMergeTables(MergeContext &merge);
 bool CarryOverSellingPrices(MergeContext &merge);
 bool PriceByDestinationVote(MergeContext &merge);

@@ -31,16 +31,29 @@ QString ComputedPrice(const QString &purchaseColumn, double newPriceFactor)
 
 // --- Start of the merge --------------------------------------------------------
 
-QStringList TolerantStartStatements()
+// Leftovers of an earlier run that ended without a roll-back.
+QStringList DropLeftoverTables()
 {
     return {
-        // Leftovers of an earlier run that ended without a roll-back.
-        QStringLiteral("DROP TABLE NumbersPrevious"),
-        QStringLiteral("DROP TABLE tmpMaxPreis"),
-        // Fails harmlessly when the column is there already.
-        QStringLiteral("ALTER TABLE Numbers ADD COLUMN IsEdited BIT NOT NULL DEFAULT 0"),
-        QStringLiteral("UPDATE Numbers SET IsEdited=0 WHERE IsEdited IS NULL"),
+        QStringLiteral("DROP TABLE IF EXISTS NumbersPrevious"),
+        QStringLiteral("DROP TABLE IF EXISTS tmpMaxPreis"),
     };
+}
+
+// A tariff made by an older Telvoro has no column IsEdited yet.
+QString ListNumbersColumns()
+{
+    return QStringLiteral("PRAGMA table_info(Numbers)");
+}
+
+QString AddIsEditedColumn()
+{
+    return QStringLiteral("ALTER TABLE Numbers ADD COLUMN IsEdited BIT NOT NULL DEFAULT 0");
+}
+
+QString ClearMissingIsEdited()
+{
+    return QStringLiteral("UPDATE Numbers SET IsEdited=0 WHERE IsEdited IS NULL");
 }
 
 // --- PrepareMergeTables ----------------------------------------------------------

@@ -11,8 +11,11 @@
 // SqlNumber; names and purchase prices of the look-ups are bound parameters.
 namespace preisliste::mergesql {
 
-// --- Start of the merge: each step may fail harmlessly -----------------------
-QStringList TolerantStartStatements();
+// --- Start of the merge --------------------------------------------------------
+QStringList DropLeftoverTables();
+QString ListNumbersColumns();                               //     query: one row per column, name in column 1
+QString AddIsEditedColumn();                                //     only when ListNumbersColumns has no IsEdited
+QString ClearMissingIsEdited();
 
 // --- PrepareMergeTables -------------------------------------------------------
 QString MakeLowPricesNegative(Currency minRate);            // 5, 5

@@ -58,24 +58,18 @@ public:
     // The value of the header line "Effective"; 30 Dec 1899 00:00 until one
     // is read.
     QDateTime EffectiveDate() const { return effectiveDate_; }
-    void SetEffectiveDate(const QDateTime &value) { effectiveDate_ = value; }
     // The value of the header line "List-Sequence".
     qint32 Sequence() const { return sequence_; }
-    void SetSequence(qint32 value) { sequence_ = value; }
     // The value of the header line "List-ID", the list's identifier.
     QString GUID() const { return guid_; }
-    void SetGUID(const QString &value) { guid_ = value; }
     // True once an answer has arrived and, for a full download, has been
     // stored in the temporary file.
     bool IsValid() const { return isValid_; }
-    void SetIsValid(bool value) { isValid_ = value; }
     // True when at least one line follows the blank line ending the header.
     bool HasData() const { return hasData_; }
-    void SetHasData(bool value) { hasData_ = value; }
     // The file holding the answer of a full download, kept for the caller;
     // empty after a header-only request, which writes no file.
     QString TempFileName() const { return tempFileName_; }
-    void SetTempFileName(const QString &value) { tempFileName_ = value; }
 
     // Sends one GET request for the customer `kdId`, for the header only when
     // `checkOnly`. True when the answer arrived (and was stored), is a list

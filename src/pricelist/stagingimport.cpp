@@ -3,13 +3,8 @@
 #include "common/currency.h"
 #include "common/numerictext.h"
 #include "db/runcontext.h"
-#include "db/sqlhelpers.h"
-#include "db/sqlitestatement.h"
+#include "db/sqliteconnection.h"
 #include "pricelist/pricelistfile.h"
-
-#include <QSqlQuery>
-
-#include <sqlite3.h>
 
 namespace preisliste {
 
@@ -69,56 +64,41 @@ std::optional<QString> PriceProblem(const std::optional<QString> &text)
     return std::nullopt;
 }
 
-// The one prepared insert of the import, run on the engine's handle of the
-// run's connection, so inside the run's transaction. Going past Qt SQL here
-// is for speed: its binding builds a placeholder name for every value and
-// converts every text twice, which cost more than the inserts themselves.
+// The one prepared insert of the import, run once per line inside the run's
+// transaction. The texts are bound without a copy: they live until the
+// insert has run.
 class StagingInsert {
 public:
-    explicit StagingInsert(QSqlDatabase &database) : handle_(SqliteHandle(database))
+    explicit StagingInsert(const SqliteConnection &database)
+        : statement_(database.Prepare(QStringLiteral("INSERT INTO Import2 (Vorwahl, Ziel, PreisEk) VALUES (?, ?, ?)")))
     {
-        if (handle_)
-            sqlite3_prepare_v2(handle_, "INSERT INTO Import2 (Vorwahl, Ziel, PreisEk) VALUES (?, ?, ?)", -1,
-                               &statement_, nullptr);
     }
-    ~StagingInsert() { sqlite3_finalize(statement_); }
-    StagingInsert(const StagingInsert &) = delete;
-    StagingInsert &operator=(const StagingInsert &) = delete;
 
-    bool IsPrepared() const { return statement_ != nullptr; }
+    bool IsPrepared() const { return !statement_.Failed(); }
 
     bool Insert(const PriceListFields &fields)
     {
         const std::optional<QByteArray> prefix = TextValue(fields[0]);
         const std::optional<QByteArray> destination = TextValue(fields[1]);
-        const std::optional<double> price = PriceValue(fields[2]);
         BindText(1, prefix);
         BindText(2, destination);
         // SkipReason() has let through only lines with a price.
-        sqlite3_bind_double(statement_, 3, price.value_or(0.0));
-        const int result = sqlite3_step(statement_);
-        sqlite3_reset(statement_);
-        return result == SQLITE_DONE;
+        statement_.BindDouble(3, PriceValue(fields[2]).value_or(0.0));
+        return statement_.Run();
     }
 
-    QString Error() const
-    {
-        return handle_ ? DescribeSqliteError(handle_)
-                       : QStringLiteral("Die Verbindung ist keine SQLite-Verbindung.");
-    }
+    const QString &Error() const { return statement_.Error(); }
 
 private:
-    // The bytes stay alive until the step that reads them.
     void BindText(int index, const std::optional<QByteArray> &text)
     {
         if (text)
-            sqlite3_bind_text(statement_, index, text->constData(), int(text->size()), SQLITE_STATIC);
+            statement_.BindStaticText(index, *text);
         else
-            sqlite3_bind_null(statement_, index);
+            statement_.BindNull(index);
     }
 
-    sqlite3 *handle_;
-    sqlite3_stmt *statement_ = nullptr;
+    SqliteStatement statement_;
 };
 
 void RejectFile(MessageSink &messages, const QString &reason)
@@ -129,14 +109,13 @@ void RejectFile(MessageSink &messages, const QString &reason)
 
 bool CreateStagingTables(RunContext &context)
 {
-    QSqlQuery query(context.database);
-    query.exec(QStringLiteral("DROP TABLE Import2")); // fails harmlessly when missing
-    if (query.exec(kCreateImport2Statement)
-        && query.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS SkippedLines "
-                                     "(LineNumber INTEGER, Line TEXT, Reason TEXT)"))
-        && query.exec(QStringLiteral("DELETE FROM ") + kSkippedLinesTable))
+    SqliteConnection &database = context.database;
+    if (database.Exec(QStringLiteral("DROP TABLE IF EXISTS Import2")) && database.Exec(kCreateImport2Statement)
+        && database.Exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS SkippedLines "
+                                        "(LineNumber INTEGER, Line TEXT, Reason TEXT)"))
+        && database.Exec(QStringLiteral("DELETE FROM ") + kSkippedLinesTable))
         return true;
-    context.messages.ShowError(QStringLiteral("Fehler: ") + DescribeError(query.lastError()));
+    context.messages.ShowError(QStringLiteral("Fehler: ") + database.Error());
     return false;
 }
 
@@ -144,9 +123,9 @@ bool CreateStagingTables(RunContext &context)
 // skipped, so one plain prepared insert is quick enough.
 class SkippedLineRecorder {
 public:
-    explicit SkippedLineRecorder(QSqlDatabase &database)
+    explicit SkippedLineRecorder(const SqliteConnection &database)
     {
-        statement_.Prepare(SqliteHandle(database), QStringLiteral("INSERT INTO %1 (LineNumber, Line, Reason) "
+        statement_.Prepare(database, QStringLiteral("INSERT INTO %1 (LineNumber, Line, Reason) "
                                                                   "VALUES (?1, ?2, ?3)")
                                                        .arg(kSkippedLinesTable));
     }

@@ -1,11 +1,7 @@
 #include "pricing/recalculation.h"
 
 #include "db/runcontext.h"
-#include "db/sqlhelpers.h"
-#include "db/sqlitestatement.h"
 #include "pricing/recalcvk.h"
-
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <optional>
@@ -32,8 +28,8 @@ int PercentDone(qint64 processed, qint64 total)
 
 class Recalculation {
 public:
-    Recalculation(const CRecalcVk &rule, RunContext &context, sqlite3 *database)
-        : rule_(rule), context_(context), database_(database)
+    Recalculation(const CRecalcVk &rule, RunContext &context)
+        : rule_(rule), context_(context), database_(context.database)
     {
     }
 
@@ -43,11 +39,11 @@ public:
             return false;
         if (context_.progress.SetProgress(0, 0))
             return false;
-        SqliteStatement rows;
-        SqliteStatement update;
-        if (!rows.Prepare(database_, kSelectRows))
+        SqliteStatement rows = database_.Prepare(kSelectRows);
+        if (rows.Failed())
             return Fail(rows.Error());
-        if (!update.Prepare(database_, kUpdatePrice))
+        SqliteStatement update = database_.Prepare(kUpdatePrice);
+        if (update.Failed())
             return Fail(update.Error());
         while (rows.Next()) {
             if (!RepriceRowReportingOverflow(rows, update))
@@ -74,8 +70,8 @@ public:
 private:
     bool CountRows()
     {
-        SqliteStatement count;
-        if (!count.Prepare(database_, kCountRows) || !count.Next())
+        SqliteStatement count = database_.Prepare(kCountRows);
+        if (!count.Next())
             return Fail(count.Error());
         total_ = count.Int64(0);
         return true;
@@ -128,7 +124,7 @@ private:
 
     const CRecalcVk &rule_;
     RunContext &context_;
-    sqlite3 *database_;
+    SqliteConnection &database_;
     qint64 total_ = 0;
     qint64 processed_ = 0;
     qint64 updated_ = 0;
@@ -138,11 +134,7 @@ private:
 
 bool RecalculateSellingPrices(const CRecalcVk &rule, RunContext &context)
 {
-    sqlite3 *database = context.database.isOpen() ? SqliteHandle(context.database) : nullptr;
-    Recalculation recalculation(rule, context, database);
-    if (!database)
-        return recalculation.Fail(QStringLiteral("Keine Verbindung zur Tarifdatenbank."));
-    return recalculation.Run();
+    return Recalculation(rule, context).Run();
 }
 
 } // namespace preisliste

@@ -2,7 +2,7 @@
 
 #include "common/currency.h"
 #include "common/runsinks.h"
-#include "db/sqlitestatement.h"
+#include "db/sqliteconnection.h"
 
 #include <QIODevice>
 #include <QStringList>
@@ -53,7 +53,7 @@ public:
         // Number has text affinity, so every prefix is stored as text and
         // sorts in the byte order the walk compares in; a row without one
         // sorts first and counts as the empty prefix.
-        if (!rows_.Prepare(state.handle, QStringLiteral("SELECT Number, Name, Price_EUR, Rate_EK FROM %1 ORDER BY %2")
+        if (!rows_.Prepare(*state.connection, QStringLiteral("SELECT Number, Name, Price_EUR, Rate_EK FROM %1 ORDER BY %2")
                                              .arg(state.table, state.sortedByPrefix ? QStringLiteral("rowid")
                                                                                     : QStringLiteral("Number, rowid"))))
             return false;
@@ -275,7 +275,7 @@ public:
             error = before.Failed() ? before.Error() : after.Error();
             return false;
         }
-        return ReadSkippedLines(sources_.after.handle, error) && FlushCsv(error);
+        return ReadSkippedLines(*sources_.after.connection, error) && FlushCsv(error);
     }
 
     ChangeReport TakeReport() { return std::move(report_); }
@@ -443,12 +443,12 @@ private:
                            Euros(amounts.grossPurchase)};
     }
 
-    bool ReadSkippedLines(sqlite3 *handle, QString &error)
+    bool ReadSkippedLines(const SqliteConnection &connection, QString &error)
     {
         if (sources_.skippedLines.isEmpty())
             return true;
         SqliteStatement lines;
-        if (!lines.Prepare(handle, QStringLiteral("SELECT LineNumber, Line, Reason FROM %1 ORDER BY LineNumber")
+        if (!lines.Prepare(connection, QStringLiteral("SELECT LineNumber, Line, Reason FROM %1 ORDER BY LineNumber")
                                        .arg(sources_.skippedLines))) {
             error = lines.Error();
             return false;

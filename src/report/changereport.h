@@ -6,11 +6,11 @@
 #include <optional>
 
 class QIODevice;
-struct sqlite3;
 
 namespace preisliste {
 
 class ProgressSink;
+class SqliteConnection;
 
 // One destination of the tariff as a report shows it: the row of its prefix
 // before and after the update. A side the prefix is missing on is empty.
@@ -67,7 +67,7 @@ struct ChangeReport {
 // connection. `sortedByPrefix` says that its rows are stored in the order of
 // their prefixes already, so the walk need not sort them.
 struct TariffState {
-    sqlite3 *handle = nullptr;
+    const SqliteConnection *connection = nullptr;
     QString table;
     bool sortedByPrefix = false;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/sqlitefile.h"
+#include "db/sqliteconnection.h"
 #include "report/changereport.h"
 
 #include <QString>
@@ -36,7 +36,7 @@ public:
 private:
     void Copy();
 
-    SqliteHandlePtr handle_;
+    std::unique_ptr<SqliteConnection> connection_;
     std::thread worker_;
     QString error_;
     bool ok_ = false;

@@ -1,8 +1,7 @@
 #include "run/tariffdiff.h"
 
 #include "common/runsinks.h"
-#include "db/sqlitefile.h"
-#include "db/sqlitestatement.h"
+#include "db/sqliteconnection.h"
 
 #include <QFileInfo>
 
@@ -19,17 +18,17 @@ public:
     bool StopRequested() const override { return false; }
 };
 
-SqliteHandlePtr OpenForReading(const QString &path, const QString &what, QString &error)
+std::unique_ptr<SqliteConnection> OpenForReading(const QString &path, const QString &what, QString &error)
 {
     if (!QFileInfo(path).isFile()) {
         error = QStringLiteral("%1 %2 gibt es nicht.").arg(what, path);
         return nullptr;
     }
     QString reason;
-    SqliteHandlePtr handle = OpenSqliteFile(path, SQLITE_OPEN_READONLY, 5000, reason);
-    if (!handle)
+    auto connection = SqliteConnection::Open(path, SQLITE_OPEN_READONLY, 5000, reason);
+    if (!connection)
         error = QStringLiteral("%1 %2 kann nicht gelesen werden: %3").arg(what, path, reason);
-    return handle;
+    return connection;
 }
 
 } // namespace
@@ -37,11 +36,11 @@ SqliteHandlePtr OpenForReading(const QString &path, const QString &what, QString
 std::optional<ChangeReport> CompareBackupWithDatabase(const QString &backupPath, const QString &databasePath,
                                                       double vat, QIODevice *csv, QString &error)
 {
-    const SqliteHandlePtr database = OpenForReading(databasePath, QStringLiteral("Die Datenbank"), error);
+    const auto database = OpenForReading(databasePath, QStringLiteral("Die Datenbank"), error);
     if (!database || !OpenForReading(backupPath, QStringLiteral("Die Sicherung"), error))
         return std::nullopt;
-    SqliteStatement attach;
-    if (!attach.Prepare(database.get(), QStringLiteral("ATTACH DATABASE ?1 AS backup"))) {
+    SqliteStatement attach = database->Prepare(QStringLiteral("ATTACH DATABASE ?1 AS backup"));
+    if (attach.Failed()) {
         error = attach.Error();
         return std::nullopt;
     }

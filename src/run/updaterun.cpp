@@ -9,14 +9,11 @@
 #include "pricelist/stagingimport.h"
 #include "pricing/recalculation.h"
 #include "common/localeformat.h"
-#include "db/sqlitestatement.h"
 #include "report/reporttext.h"
 #include "report/tariffsnapshot.h"
 
 #include <QFile>
 #include <QTemporaryFile>
-
-#include <sqlite3.h>
 
 #include <exception>
 
@@ -67,34 +64,6 @@ bool RunStagesReportingErrors(const RunRequest &request, const QString &file, Ru
         return false;
     }
 }
-
-// Asks the engine to give up a statement under way once the operator has
-// pressed "Stopp": a merge statement over a million rows would otherwise
-// hold the stop for seconds. The stage then fails, and the run rolls back.
-class StopInterruptsStatements {
-public:
-    StopInterruptsStatements(sqlite3 *handle, const ProgressSink &progress) : handle_(handle)
-    {
-        if (handle_)
-            sqlite3_progress_handler(handle_, kInstructionsBetweenChecks, &StopRequested,
-                                     const_cast<ProgressSink *>(&progress));
-    }
-    ~StopInterruptsStatements()
-    {
-        if (handle_)
-            sqlite3_progress_handler(handle_, 0, nullptr, nullptr);
-    }
-    StopInterruptsStatements(const StopInterruptsStatements &) = delete;
-    StopInterruptsStatements &operator=(const StopInterruptsStatements &) = delete;
-
-private:
-    static constexpr int kInstructionsBetweenChecks = 20000;
-    static int StopRequested(void *progress)
-    {
-        return static_cast<const ProgressSink *>(progress)->StopRequested() ? 1 : 0;
-    }
-    sqlite3 *handle_;
-};
 
 // Once the operator has pressed "Stopp", the errors of statements given up
 // for it are no news: a stopped run ends without a message of its own.
@@ -148,7 +117,7 @@ std::optional<ChangeReport> CompareWithTariffBefore(const RunRequest &request, R
     }
     const ReportSources sources{
         .before = before.State(),
-        .after = {SqliteHandle(context.database), QStringLiteral("main.Numbers"), false},
+        .after = {&context.database, QStringLiteral("main.Numbers"), false},
         .skippedLines = request.source == PriceListSource::None ? QString() : kSkippedLinesTable,
         .vat = request.rule.VAT(),
     };
@@ -182,9 +151,12 @@ public:
 
     RunOutcome Run()
     {
-        const auto connection = OpenTariffDatabase(request_.databaseFile, 2, messages_, request_.busyTimeoutMs);
-        if (!connection)
+        QString openError;
+        const auto connection = OpenTariffDatabase(request_.databaseFile, openError, request_.busyTimeoutMs);
+        if (!connection) {
+            messages_.ShowError(openError);
             return RunOutcome::Failed;
+        }
         // The download comes before the transaction: however long the server
         // takes, Telvoro is never kept from writing to its database meanwhile.
         told_.priceListFile = request_.priceListFile;
@@ -192,7 +164,7 @@ public:
             && !DownloadPriceList(request_, progress_, told_.priceListFile, told_.downloadFailure))
             return progress_.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
 
-        SqlTransaction transaction(connection->Database());
+        SqlTransaction transaction(*connection);
         if (!transaction.Begin()) {
             messages_.ShowError(QStringLiteral("Fehler: ") + transaction.Error());
             return RunOutcome::Failed;
@@ -207,10 +179,9 @@ public:
             messages_.ShowError(backup.Error());
             return RunOutcome::Failed;
         }
-        const RunOutcome outcome = RunInTransaction(connection->Database(), transaction, backup, before);
+        const RunOutcome outcome = RunInTransaction(*connection, transaction, backup, before);
         if (transaction.IsActive())
             transaction.Rollback();
-        CloseTariffDatabase(connection.get());
         // A refused update has done nothing; what its stages said would only
         // hide why. A dry run shows everything.
         if (outcome != RunOutcome::Refused || request_.dryRun)
@@ -223,10 +194,10 @@ public:
 private:
     // Everything between begin and the end of the transaction. The held
     // messages are shown by the caller once it has ended.
-    RunOutcome RunInTransaction(QSqlDatabase &database, SqlTransaction &transaction, PendingBackup &backup,
+    RunOutcome RunInTransaction(SqliteConnection &database, SqlTransaction &transaction, PendingBackup &backup,
                                 TariffSnapshot &before)
     {
-        const StopInterruptsStatements interruptible(SqliteHandle(database), progress_);
+        const StopInterruptsStatements interruptible(database, progress_);
         QuietAfterStop stageMessages(held_, progress_);
         RunContext context{database, progress_, stageMessages};
         // A stop asked for after the last stage's last progress call still

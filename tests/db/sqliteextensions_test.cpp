@@ -3,7 +3,6 @@
 #include "db/tariffdatabase.h"
 #include "support/testsupport.h"
 
-#include <QSqlQuery>
 #include <QVariant>
 
 namespace preisliste {
@@ -13,19 +12,17 @@ class SqliteExtensions : public testing::Test {
 protected:
     void SetUp() override
     {
-        connection_ = OpenTariffDatabase(tariff_.Path(), 2, messages_);
+        connection_ = test::OpenForRun(tariff_.Path());
         ASSERT_TRUE(connection_);
     }
     QVariant Value(const QString &sql)
     {
-        QSqlQuery query(connection_->Database());
-        EXPECT_TRUE(query.exec(sql)) << sql.toStdString();
-        return query.next() ? query.value(0) : QVariant();
+        return test::QueryValue(*connection_, sql);
     }
 
     test::TempTariff tariff_;
     test::RecordingMessages messages_;
-    std::unique_ptr<TariffConnection> connection_;
+    std::unique_ptr<SqliteConnection> connection_;
 };
 
 TEST_F(SqliteExtensions, IsNumericAcceptsNumbersAndNumericText)

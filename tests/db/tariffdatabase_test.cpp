@@ -5,14 +5,12 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 
 #include <sqlite3.h>
 
 namespace preisliste {
 namespace {
 
-using test::RecordingMessages;
 using test::TempTariff;
 
 QString OpenFailure(const QString &path)
@@ -20,30 +18,16 @@ QString OpenFailure(const QString &path)
     return QStringLiteral("Datenbank ") + path + QStringLiteral(" konnte nicht geöffnet werden!");
 }
 
-TEST(ConnectionString, CarriesThePathUnchanged)
-{
-    const QString path = QStringLiteral("C:\\Telvoro Daten\\Numbers.mdb");
-    const QString text = BuildConnectionString(path, kDatabasePassword);
-    EXPECT_EQ(text, QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\Telvoro Daten\\Numbers.mdb;"
-                                   "User ID=admin;Password=;Jet OLEDB:Database Password=Marder"));
-    EXPECT_EQ(DataSourceOf(text), path);
-    const QString withSemicolon = QStringLiteral("/srv/a;b/Numbers.mdb");
-    EXPECT_EQ(DataSourceOf(BuildConnectionString(withSemicolon, kDatabasePassword)), withSemicolon);
-}
-
 TEST(OpenTariffDatabase, OpensAnExistingTariffReadWrite)
 {
     TempTariff tariff;
-    RecordingMessages messages;
-    auto connection = OpenTariffDatabase(tariff.Path(), 2, messages);
+    QString error;
+    auto connection = OpenTariffDatabase(tariff.Path(), error);
     ASSERT_TRUE(connection);
-    EXPECT_TRUE(connection->IsOpen());
-    EXPECT_TRUE(messages.messages.isEmpty());
-    QSqlQuery query(connection->Database());
-    EXPECT_TRUE(query.exec(QStringLiteral("INSERT INTO Numbers (Number, Name) VALUES ('0043', 'Österreich')")));
-    CloseTariffDatabase(connection.get());
-    CloseTariffDatabase(connection.get()); // already closed: nothing happens
-    CloseTariffDatabase(nullptr);
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_EQ(connection->Path(), tariff.Path());
+    EXPECT_TRUE(connection->Exec(QStringLiteral("INSERT INTO Numbers (Number, Name) VALUES ('0043', 'Österreich')")));
+    connection.reset();
     EXPECT_EQ(tariff.Rows(QStringLiteral("SELECT Name FROM Numbers")), QStringList{QStringLiteral("Österreich")});
 }
 
@@ -54,9 +38,8 @@ TEST(OpenTariffDatabase, PathsWithBlanksQuotesSemicolonsAndUmlauts)
                                 QStringLiteral("Übersee?#%.mdb")}) {
         const QString path = folder.FilePath(name);
         ASSERT_TRUE(CreateTariffDatabase(path).isEmpty()) << name.toStdString();
-        RecordingMessages messages;
-        EXPECT_TRUE(OpenTariffDatabase(path, 2, messages)) << name.toStdString();
-        EXPECT_TRUE(messages.messages.isEmpty());
+        QString error;
+        EXPECT_TRUE(OpenTariffDatabase(path, error)) << name.toStdString() << error.toStdString();
     }
 }
 
@@ -64,12 +47,10 @@ TEST(OpenTariffDatabase, PathsWithBlanksQuotesSemicolonsAndUmlauts)
 // that says why.
 void ExpectRefused(const QString &path, const QString &reason, int busyTimeoutMs = 100)
 {
-    RecordingMessages messages;
-    EXPECT_FALSE(OpenTariffDatabase(path, 2, messages, busyTimeoutMs));
-    ASSERT_EQ(messages.messages.size(), 1);
-    EXPECT_EQ(messages.messages.value(0).icon, MessageIcon::Error);
-    const QStringList lines = messages.messages.value(0).text.split(u'\n');
-    ASSERT_EQ(lines.size(), 2) << messages.messages.value(0).text.toStdString();
+    QString error;
+    EXPECT_FALSE(OpenTariffDatabase(path, error, busyTimeoutMs));
+    const QStringList lines = error.split(u'\n');
+    ASSERT_EQ(lines.size(), 2) << error.toStdString();
     EXPECT_EQ(lines[0], OpenFailure(path));
     EXPECT_TRUE(lines[1].contains(reason)) << lines[1].toStdString();
 }
@@ -134,22 +115,21 @@ TEST(OpenTariffDatabase, AFileLockedByAnotherProgramIsRefused)
                   1500);
     sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(handle);
-    RecordingMessages after;
-    EXPECT_TRUE(OpenTariffDatabase(tariff.Path(), 2, after, 100));
+    EXPECT_TRUE(test::OpenForRun(tariff.Path(), 100));
 }
 
-TEST(SqlTransaction, BeginWaitsForAnotherWriterThenSaysWhy)
+TEST(SqlTransaction, BeginWaitsForAnotherWriterThenSaysWhyOnce)
 {
     TempTariff tariff;
-    RecordingMessages messages;
-    auto connection = OpenTariffDatabase(tariff.Path(), 2, messages, 100);
+    auto connection = test::OpenForRun(tariff.Path(), 100);
     ASSERT_TRUE(connection);
     sqlite3 *other = nullptr;
     sqlite3_open(tariff.Path().toUtf8().constData(), &other);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    SqlTransaction transaction(connection->Database());
+    SqlTransaction transaction(*connection);
     EXPECT_FALSE(transaction.Begin());
-    EXPECT_TRUE(transaction.Error().contains(QStringLiteral("anderen Programm"))) << transaction.Error().toStdString();
+    EXPECT_EQ(transaction.Error(), QStringLiteral("Die Datenbank wird gerade von einem anderen Programm benutzt und ist "
+                                                  "gesperrt. Bitte später noch einmal versuchen. (database is locked)"));
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     EXPECT_TRUE(transaction.Begin());
@@ -159,15 +139,13 @@ TEST(SqlTransaction, WhatIsNotCommittedIsRolledBack)
 {
     TempTariff tariff;
     const QString before = tariff.Snapshot();
-    RecordingMessages messages;
     {
-        auto connection = OpenTariffDatabase(tariff.Path(), 2, messages);
+        auto connection = test::OpenForRun(tariff.Path());
         ASSERT_TRUE(connection);
-        SqlTransaction transaction(connection->Database());
+        SqlTransaction transaction(*connection);
         ASSERT_TRUE(transaction.Begin());
-        QSqlQuery query(connection->Database());
-        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO Numbers (Number) VALUES ('1')")));
-        ASSERT_TRUE(query.exec(QStringLiteral("CREATE TABLE Import2 (x)")));
+        ASSERT_TRUE(connection->Exec(QStringLiteral("INSERT INTO Numbers (Number) VALUES ('1')")));
+        ASSERT_TRUE(connection->Exec(QStringLiteral("CREATE TABLE Import2 (x)")));
     }
     EXPECT_EQ(tariff.Snapshot(), before);
 }

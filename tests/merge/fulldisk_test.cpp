@@ -7,7 +7,6 @@
 #include "pricing/recalcvk.h"
 #include "support/testsupport.h"
 
-#include <QSqlQuery>
 #include <QVariant>
 
 namespace preisliste {
@@ -24,17 +23,15 @@ TEST(FullDisk, DuringTheMergeFailsClearlyAndChangesNothing)
     test::RecordingMessages messages;
     test::ScriptedProgress progress;
     {
-        auto connection = OpenTariffDatabase(tariff.Path(), 2, messages);
+        auto connection = test::OpenForRun(tariff.Path());
         ASSERT_TRUE(connection);
-        SqlTransaction transaction(connection->Database());
+        SqlTransaction transaction(*connection);
         ASSERT_TRUE(transaction.Begin());
-        RunContext context{connection->Database(), progress, messages};
+        RunContext context{*connection, progress, messages};
         ASSERT_TRUE(ImportPriceListFile(list, context));
-        QSqlQuery query(connection->Database());
-        ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA page_count")) && query.next());
-        const int pages = query.value(0).toInt();
+        const int pages = test::QueryValue(*connection, QStringLiteral("PRAGMA page_count")).toInt();
         // Room for a few pages more: the copy of the tariff does not fit.
-        ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 4)));
+        ASSERT_TRUE(connection->Exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 4)));
         const CRecalcVk rule{TelvoroSettings()};
         EXPECT_FALSE(MergePriceList(rule, context));
     }

@@ -5,7 +5,6 @@
 #include "merge/merge.h"
 #include "pricelist/stagingimport.h"
 
-#include <QSqlQuery>
 #include <QVariant>
 
 namespace preisliste::test {
@@ -42,14 +41,14 @@ void MergeFixture::UseMinRate(double euros)
 
 bool MergeFixture::Merge()
 {
-    const auto connection = OpenTariffDatabase(tariff.Path(), 2, messages);
+    const auto connection = test::OpenForRun(tariff.Path());
     if (!connection) {
         ADD_FAILURE() << "cannot open the tariff";
         return false;
     }
-    SqlTransaction transaction(connection->Database());
+    SqlTransaction transaction(*connection);
     EXPECT_TRUE(transaction.Begin());
-    RunContext context{connection->Database(), progress, messages};
+    RunContext context{*connection, progress, messages};
     const bool merged = MergePriceList(rule, context);
     if (merged)
         EXPECT_TRUE(transaction.Commit());
@@ -90,13 +89,13 @@ QString MergeFixture::StatisticsLine(const QString &caption) const
 }
 
 PhaseRunner::PhaseRunner(const QString &path, const CRecalcVk &rule, ProgressSink &progress, MessageSink &messages)
-    : connection_(OpenTariffDatabase(path, 2, messages))
+    : connection_(test::OpenForRun(path))
 {
     if (!connection_) {
         ADD_FAILURE() << "cannot open the tariff";
         return;
     }
-    context_ = std::make_unique<RunContext>(RunContext{connection_->Database(), progress, messages});
+    context_ = std::make_unique<RunContext>(RunContext{*connection_, progress, messages});
     if (auto merge = CreateMergeContext(rule, *context_))
         merge_ = std::make_unique<MergeContext>(*merge);
 }
@@ -107,26 +106,14 @@ bool PhaseRunner::PriceStagedRows()
 {
     if (!merge_)
         return false;
-    RunTolerantStartSteps(*merge_);
-    return PrepareMergeTables(*merge_) && CarryOverSellingPrices(*merge_) && PriceByDestinationVote(*merge_)
+    return CleanUpBeforeMerge(*merge_) && PrepareMergeTables(*merge_) && CarryOverSellingPrices(*merge_) && PriceByDestinationVote(*merge_)
            && PriceByParentName(*merge_) && PriceNewDestinations(*merge_);
 }
 
 QStringList PhaseRunner::Staged() const
 {
-    QStringList rows;
-    QSqlQuery query(connection_->Database());
-    if (!query.exec(QStringLiteral("SELECT Vorwahl, Ziel, VkPreis, ImportState, OldName FROM Import2 ORDER BY rowid"))) {
-        ADD_FAILURE() << DescribeError(query.lastError()).toStdString();
-        return rows;
-    }
-    while (query.next()) {
-        QStringList columns;
-        for (int i = 0; i < 5; ++i)
-            columns << (query.isNull(i) ? QStringLiteral("NULL") : query.value(i).toString());
-        rows << columns.join(u'|');
-    }
-    return rows;
+    return QueryRows(*connection_,
+                     QStringLiteral("SELECT Vorwahl, Ziel, VkPreis, ImportState, OldName FROM Import2 ORDER BY rowid"));
 }
 
 } // namespace preisliste::test

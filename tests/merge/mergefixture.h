@@ -63,7 +63,7 @@ public:
     MergeContext &Merge() { return *merge_; }
 
 private:
-    std::unique_ptr<TariffConnection> connection_;
+    std::unique_ptr<SqliteConnection> connection_;
     std::unique_ptr<RunContext> context_;
     std::unique_ptr<MergeContext> merge_;
 };

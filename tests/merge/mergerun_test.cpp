@@ -199,8 +199,8 @@ TEST_F(MergeRun, StopInThePreparationRunsNoFurtherStatement)
     Stage({{"0033", "A", "0.05"}});
     UseMinRate(0.10);
     ScriptedProgress stopAtFillIn(2);
-    const auto connection = OpenTariffDatabase(tariff.Path(), 2, messages);
-    RunContext context{connection->Database(), stopAtFillIn, messages};
+    const auto connection = test::OpenForRun(tariff.Path());
+    RunContext context{*connection, stopAtFillIn, messages};
     EXPECT_FALSE(MergePriceList(rule, context));
     EXPECT_TRUE(messages.messages.isEmpty());
     EXPECT_EQ(tariff.Rows("SELECT Number, Price_EUR FROM Numbers ORDER BY Number"),
@@ -228,10 +228,10 @@ TEST_F(MergeRun, StopAtEachStopCheckChangesNothing)
         SCOPED_TRACE(check);
         StopAtCheck stopping(check);
         RecordingMessages quiet;
-        const auto connection = OpenTariffDatabase(tariff.Path(), 2, quiet);
-        SqlTransaction transaction(connection->Database());
+        const auto connection = test::OpenForRun(tariff.Path());
+        SqlTransaction transaction(*connection);
         ASSERT_TRUE(transaction.Begin());
-        RunContext context{connection->Database(), stopping, quiet};
+        RunContext context{*connection, stopping, quiet};
         EXPECT_FALSE(MergePriceList(rule, context));
         transaction.Rollback();
         EXPECT_EQ(stopping.checks, check);
@@ -239,8 +239,8 @@ TEST_F(MergeRun, StopAtEachStopCheckChangesNothing)
         EXPECT_EQ(tariff.Snapshot(), before);
     }
     StopAtCheck never(0);
-    const auto connection = OpenTariffDatabase(tariff.Path(), 2, messages);
-    RunContext context{connection->Database(), never, messages};
+    const auto connection = test::OpenForRun(tariff.Path());
+    RunContext context{*connection, never, messages};
     EXPECT_TRUE(MergePriceList(rule, context));
     EXPECT_EQ(never.checks, 4);
 }

@@ -10,8 +10,6 @@
 #include "db/tariffdatabase.h"
 #include "support/testsupport.h"
 
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QVariant>
 
 #include <gtest/gtest.h>
@@ -23,36 +21,27 @@ class ImportBinding : public testing::Test {
 protected:
     void SetUp() override
     {
-        connection_ = OpenTariffDatabase(tariff_.Path(), 2, messages_);
+        connection_ = test::OpenForRun(tariff_.Path());
         ASSERT_TRUE(connection_);
-        transaction_ = std::make_unique<SqlTransaction>(connection_->Database());
+        transaction_ = std::make_unique<SqlTransaction>(*connection_);
         ASSERT_TRUE(transaction_->Begin());
     }
 
     bool Import(const QByteArray &content)
     {
-        RunContext context{connection_->Database(), progress_, messages_};
+        RunContext context{*connection_, progress_, messages_};
         return ImportPriceListFile(tariff_.WriteFile(QStringLiteral("preise.csv"), content), context);
     }
 
     QStringList Query(const QString &sql)
     {
-        QSqlQuery query(connection_->Database());
-        EXPECT_TRUE(query.exec(sql)) << sql.toStdString();
-        QStringList rows;
-        while (query.next()) {
-            QStringList columns;
-            for (int i = 0; i < query.record().count(); ++i)
-                columns << (query.isNull(i) ? QStringLiteral("NULL") : query.value(i).toString());
-            rows << columns.join(u'|');
-        }
-        return rows;
+        return test::QueryRows(*connection_, sql);
     }
 
     TempTariff tariff_;
     RecordingMessages messages_;
     ScriptedProgress progress_;
-    std::unique_ptr<TariffConnection> connection_;
+    std::unique_ptr<SqliteConnection> connection_;
     std::unique_ptr<SqlTransaction> transaction_;
 };
 

@@ -178,11 +178,11 @@ TEST(SampleData, ImportStagesExactlyTheDataLinesOfTheList)
     SampleTariff sample;
     RecordingMessages messages;
     ScriptedProgress progress;
-    const auto connection = OpenTariffDatabase(sample.Tariff().Path(), 2, messages);
+    const auto connection = test::OpenForRun(sample.Tariff().Path());
     ASSERT_TRUE(connection);
-    SqlTransaction transaction(connection->Database());
+    SqlTransaction transaction(*connection);
     ASSERT_TRUE(transaction.Begin());
-    RunContext context{connection->Database(), progress, messages};
+    RunContext context{*connection, progress, messages};
     ASSERT_TRUE(ImportPriceListFile(kSampleDir + QStringLiteral("/preise.csv"), context));
     ASSERT_TRUE(transaction.Commit());
     EXPECT_TRUE(messages.Texts().isEmpty()) << messages.Texts().join(u'\n').toStdString();

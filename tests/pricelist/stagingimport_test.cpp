@@ -5,8 +5,6 @@
 #include "db/tariffdatabase.h"
 #include "support/testsupport.h"
 
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QVariant>
 
 namespace preisliste {
@@ -19,9 +17,9 @@ class StagingImport : public testing::Test {
 protected:
     void SetUp() override
     {
-        connection_ = OpenTariffDatabase(tariff_.Path(), 2, messages_);
+        connection_ = test::OpenForRun(tariff_.Path());
         ASSERT_TRUE(connection_);
-        transaction_ = std::make_unique<SqlTransaction>(connection_->Database());
+        transaction_ = std::make_unique<SqlTransaction>(*connection_);
         ASSERT_TRUE(transaction_->Begin());
     }
 
@@ -32,45 +30,34 @@ protected:
     bool ImportPath(const QString &path, int stopAtCall = 0)
     {
         progress_ = test::ScriptedProgress(stopAtCall);
-        RunContext context{connection_->Database(), progress_, messages_};
+        RunContext context{*connection_, progress_, messages_};
         return ImportPriceListFile(path, context);
     }
 
     // Import2 row by row: prefix|name|price, Null as NULL.
     QStringList Staged()
     {
-        QSqlQuery query(connection_->Database());
-        if (!query.exec(QStringLiteral("SELECT Vorwahl, Ziel, PreisEk, ImportState, OldName, VkPreis, IsEdited "
-                                       "FROM Import2 ORDER BY rowid")))
+        if (test::QueryRows(*connection_, QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'Import2'")).isEmpty())
             return {QStringLiteral("no Import2")};
-        QStringList rows;
-        while (query.next()) {
-            QStringList columns;
-            for (int i = 0; i < 3; ++i)
-                columns << (query.isNull(i) ? QStringLiteral("NULL") : query.value(i).toString());
-            for (int i = 3; i < 7; ++i)
-                EXPECT_TRUE(query.isNull(i)) << "the import fills only three columns";
-            rows << columns.join(u'|');
-        }
-        return rows;
+        EXPECT_EQ(test::QueryRows(*connection_, QStringLiteral("SELECT 1 FROM Import2 WHERE ImportState IS NOT NULL "
+                                                                "OR OldName IS NOT NULL OR VkPreis IS NOT NULL "
+                                                                "OR IsEdited IS NOT NULL")),
+                  QStringList())
+            << "the import fills only three columns";
+        return test::QueryRows(*connection_, QStringLiteral("SELECT Vorwahl, Ziel, PreisEk FROM Import2 ORDER BY rowid"));
     }
 
     // The skipped lines: line number|reason.
     QStringList Skipped()
     {
-        QSqlQuery query(connection_->Database());
-        if (!query.exec(QStringLiteral("SELECT LineNumber, Reason FROM %1 ORDER BY LineNumber").arg(kSkippedLinesTable)))
-            return {QStringLiteral("no SkippedLines")};
-        QStringList rows;
-        while (query.next())
-            rows << query.value(0).toString() + u'|' + query.value(1).toString();
-        return rows;
+        return test::QueryRows(*connection_,
+                               QStringLiteral("SELECT LineNumber, Reason FROM %1 ORDER BY LineNumber").arg(kSkippedLinesTable));
     }
 
     test::TempTariff tariff_;
     test::RecordingMessages messages_;
     test::ScriptedProgress progress_;
-    std::unique_ptr<TariffConnection> connection_;
+    std::unique_ptr<SqliteConnection> connection_;
     std::unique_ptr<SqlTransaction> transaction_;
 };
 
@@ -257,9 +244,10 @@ TEST_F(StagingImport, ProgressFollowsTheReadPosition)
 TEST_F(StagingImport, TheStagingTableHasItsDocumentedShape)
 {
     ASSERT_TRUE(Import("#Vorwahl\n1;a;1\n"));
-    QSqlQuery query(connection_->Database());
-    ASSERT_TRUE(query.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'Import2'")) && query.next());
-    EXPECT_EQ(query.value(0).toString() + u';', kCreateImport2Statement);
+    EXPECT_EQ(test::QueryValue(*connection_, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'Import2'"))
+                      .toString()
+                  + u';',
+              kCreateImport2Statement);
 }
 
 struct SkipCase {

@@ -38,15 +38,15 @@ QString CountText(int updated, int total)
 struct Recalculation {
     explicit Recalculation(const TempTariff &tariff, int stopAtCall = 0) : progress(stopAtCall)
     {
-        connection = OpenTariffDatabase(tariff.Path(), 2, messages);
+        connection = test::OpenForRun(tariff.Path());
         EXPECT_TRUE(connection);
-        transaction = std::make_unique<SqlTransaction>(connection->Database());
+        transaction = std::make_unique<SqlTransaction>(*connection);
         EXPECT_TRUE(transaction->Begin());
     }
 
     bool Run(const CRecalcVk &rule)
     {
-        RunContext context{connection->Database(), progress, messages};
+        RunContext context{*connection, progress, messages};
         const bool ok = RecalculateSellingPrices(rule, context);
         if (ok)
             EXPECT_TRUE(transaction->Commit());
@@ -57,7 +57,7 @@ struct Recalculation {
 
     RecordingMessages messages;
     ScriptedProgress progress;
-    std::unique_ptr<TariffConnection> connection;
+    std::unique_ptr<SqliteConnection> connection;
     std::unique_ptr<SqlTransaction> transaction;
 };
 

@@ -1,6 +1,8 @@
 // The change report compares two states of a tariff by prefix. Each case
 // builds both states in a real SQLite file and checks what the report finds.
 #include "report/changereport.h"
+
+#include "db/sqliteconnection.h"
 #include "run/updaterun.h"
 #include "support/testsupport.h"
 
@@ -32,19 +34,18 @@ protected:
     // Compares Before with Numbers at 19 % VAT; the CSV goes to csv_.
     ChangeReport Compare()
     {
-        sqlite3 *handle = nullptr;
-        EXPECT_EQ(sqlite3_open_v2(tariff_.Path().toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr),
-                  SQLITE_OK);
+        QString openError;
+        const auto database = SqliteConnection::Open(tariff_.Path(), SQLITE_OPEN_READONLY, 1000, openError);
+        EXPECT_TRUE(database) << openError.toStdString();
         csv_.setData({});
         csv_.open(QIODevice::WriteOnly);
         QString error;
         NoStop noStop;
         const std::optional<ChangeReport> report =
-            CompareTariffs({{handle, QStringLiteral("Before")}, {handle, QStringLiteral("Numbers")},
+            CompareTariffs({{database.get(), QStringLiteral("Before")}, {database.get(), QStringLiteral("Numbers")},
                             QStringLiteral("Skipped"), 0.19},
                            &csv_, noStop, error);
         csv_.close();
-        sqlite3_close(handle);
         EXPECT_TRUE(report) << error.toStdString();
         return report.value_or(ChangeReport{});
     }

@@ -35,7 +35,53 @@ QString ValueText(sqlite3_stmt *statement, int column)
                              sqlite3_column_bytes(statement, column));
 }
 
+QVariant ColumnValue(const SqliteStatement &row, int column)
+{
+    switch (row.Type(column)) {
+    case SQLITE_INTEGER:
+        return row.Int64(column);
+    case SQLITE_FLOAT:
+        return row.Double(column);
+    case SQLITE_NULL:
+        return {};
+    default:
+        return row.Text(column);
+    }
+}
+
 } // namespace
+
+std::unique_ptr<SqliteConnection> OpenForRun(const QString &path, int busyTimeoutMs)
+{
+    QString error;
+    auto connection = OpenTariffDatabase(path, error, busyTimeoutMs);
+    EXPECT_TRUE(connection) << error.toStdString();
+    return connection;
+}
+
+QStringList QueryRows(const SqliteConnection &connection, const QString &sql)
+{
+    SqliteStatement rows = connection.Prepare(sql);
+    QStringList texts;
+    while (rows.Next()) {
+        QStringList columns;
+        for (int i = 0; i < rows.ColumnCount(); ++i) {
+            const QVariant value = ColumnValue(rows, i);
+            columns << (value.isValid() ? value.toString() : QStringLiteral("NULL"));
+        }
+        texts << columns.join(u'|');
+    }
+    EXPECT_FALSE(rows.Failed()) << sql.toStdString() << ": " << rows.Error().toStdString();
+    return texts;
+}
+
+QVariant QueryValue(const SqliteConnection &connection, const QString &sql)
+{
+    SqliteStatement rows = connection.Prepare(sql);
+    const QVariant value = rows.Next() ? ColumnValue(rows, 0) : QVariant();
+    EXPECT_FALSE(rows.Failed()) << sql.toStdString() << ": " << rows.Error().toStdString();
+    return value;
+}
 
 QStringList RecordingMessages::Texts() const
 {

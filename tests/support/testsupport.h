@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/runsinks.h"
+#include "db/tariffdatabase.h"
 
 #include <QByteArray>
 #include <QList>
@@ -51,6 +52,17 @@ public:
 private:
     int stopAtCall_;
 };
+
+// Opens the tariff database as a run does; fails the test when it cannot.
+std::unique_ptr<SqliteConnection> OpenForRun(const QString &path, int busyTimeoutMs = kDefaultBusyTimeoutMs);
+
+// The rows a query gives on `connection`, inside its transaction: each row
+// as one text with the columns joined by "|", Null as "NULL", numbers in
+// their shortest form (0.1, 1). Fails the test on an error.
+QStringList QueryRows(const SqliteConnection &connection, const QString &sql);
+// The first column of the first row, as the engine stored it; invalid for
+// Null or no row.
+QVariant QueryValue(const SqliteConnection &connection, const QString &sql);
 
 // A temporary folder with a real SQLite tariff database in it. Reads and
 // writes go through a connection of their own, as another program's would.

@@ -1,0 +1,116 @@
+#include "db/sqliteconnection.h"
+
+#include "common/runsinks.h"
+#include "db/sqlhelpers.h"
+#include "db/sqliteextensions.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+namespace preisliste {
+
+namespace {
+
+// Often enough that "Stopp" ends a merge statement over a million rows
+// within a fraction of a second, rarely enough to cost nothing measurable.
+constexpr int kInstructionsBetweenStopChecks = 20000;
+
+int StopRequested(void *stop)
+{
+    return static_cast<const ProgressSink *>(stop)->StopRequested() ? 1 : 0;
+}
+
+} // namespace
+
+std::unique_ptr<SqliteConnection> SqliteConnection::Open(const QString &path, int flags, int busyTimeoutMs,
+                                                         QString &error)
+{
+    sqlite3 *handle = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, flags, nullptr);
+    std::unique_ptr<SqliteConnection> connection(new SqliteConnection(handle, path));
+    if (rc != SQLITE_OK) {
+        error = DescribeSqliteCode(rc, QString::fromUtf8(handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc)));
+        return nullptr;
+    }
+    // Errors name their exact cause (SQLITE_IOERR_WRITE rather than SQLITE_IOERR).
+    sqlite3_extended_result_codes(handle, 1);
+    sqlite3_busy_timeout(handle, busyTimeoutMs);
+    return connection;
+}
+
+SqliteConnection::~SqliteConnection()
+{
+    // Closing rolls back whatever was not committed.
+    sqlite3_close_v2(handle_);
+}
+
+bool SqliteConnection::Exec(const QString &sql)
+{
+    return sqlite3_exec(handle_, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+SqliteStatement SqliteConnection::Prepare(const QString &sql) const
+{
+    SqliteStatement statement;
+    statement.Prepare(*this, sql);
+    return statement;
+}
+
+QString SqliteConnection::Error() const
+{
+    return DescribeSqliteError(handle_);
+}
+
+qint64 SqliteConnection::Changes() const
+{
+    return sqlite3_changes64(handle_);
+}
+
+bool SqliteConnection::InTransaction() const
+{
+    return sqlite3_get_autocommit(handle_) == 0;
+}
+
+bool SqliteConnection::IsReadOnly() const
+{
+    return sqlite3_db_readonly(handle_, "main") != 0;
+}
+
+bool SqliteConnection::RegisterExtensions()
+{
+    return RegisterSqliteExtensions(handle_);
+}
+
+void SqliteConnection::InterruptOnStop(const ProgressSink *stop)
+{
+    if (stop)
+        sqlite3_progress_handler(handle_, kInstructionsBetweenStopChecks, &StopRequested,
+                                 const_cast<ProgressSink *>(stop));
+    else
+        sqlite3_progress_handler(handle_, 0, nullptr, nullptr);
+}
+
+void SqliteConnection::Interrupt()
+{
+    sqlite3_interrupt(handle_);
+}
+
+bool SqliteConnection::CopyInto(SqliteConnection &destination, QString &error)
+{
+    sqlite3_backup *backup = sqlite3_backup_init(destination.handle_, "main", handle_, "main");
+    if (!backup) {
+        error = destination.Error();
+        return false;
+    }
+    const int stepResult = sqlite3_backup_step(backup, -1);
+    const int finishResult = sqlite3_backup_finish(backup);
+    if (stepResult != SQLITE_DONE || finishResult != SQLITE_OK) {
+        const int rc = stepResult != SQLITE_DONE ? stepResult : finishResult;
+        error = DescribeSqliteCode(rc, QString::fromUtf8(sqlite3_errstr(rc)));
+        return false;
+    }
+    return true;
+}
+
+} // namespace preisliste
