@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace preisliste {
 
@@ -40,12 +41,13 @@ void QtDialogPresenter::ShowDetailedMessage(QWidget *parent, MessageIcon icon, c
 
 bool QtDialogPresenter::AskYesNo(QWidget *parent, const QString &title, const QString &question)
 {
-    QMessageBox box(QMessageBox::Warning, title, question, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setButtonText(QMessageBox::Yes, QStringLiteral("&Ja"));
-    box.setButtonText(QMessageBox::No, QStringLiteral("&Nein"));
-    box.setDefaultButton(QMessageBox::No);
-    box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Warning, title, question, QMessageBox::NoButton, parent);
+    QPushButton *yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 void QtDialogPresenter::PlayAlertSound()
