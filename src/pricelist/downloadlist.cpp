@@ -235,7 +235,6 @@ void PriceListRequest::AbortReply()
 
 void PriceListRequest::Finish()
 {
-    finished_ = true;
     Q_EMIT finished();
 }
 

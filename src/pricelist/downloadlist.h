@@ -53,9 +53,9 @@ QUrl PriceListServer();
 // What one GET request to the price-list server brought.
 struct FetchResult {
     DownloadFailure failure = DownloadFailure::None;
-    int status = 0;         // the HTTP status; 0 when none arrived
-    QByteArray body;        // empty unless the request succeeded
-    QString networkError;   // Qt's description when the connection failed
+    int status = 0;           // the HTTP status; 0 when none arrived
+    QByteArray body;          // empty unless the request succeeded
+    QString networkError;     // Qt's description when the connection failed
     int networkErrorCode = 0; // a QNetworkReply::NetworkError
 };
 
@@ -73,7 +73,6 @@ public:
 
     // Ends the request as stopped, unless it has already ended.
     void Stop();
-    bool IsFinished() const { return finished_; }
     const FetchResult &Result() const { return result_; }
 
 Q_SIGNALS:
@@ -93,7 +92,6 @@ private:
     QTimer deadline_;
     FetchResult result_;
     bool ending_ = false;
-    bool finished_ = false;
 };
 
 // Fetches the price list of one customer from the price-list server, reads
