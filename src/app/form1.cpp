@@ -59,9 +59,8 @@ Form1::Form1(WindowEnvironment environment, QWidget *parent)
 
 Form1::~Form1()
 {
-    // A run or a status request still under way is stopped and waited for:
-    // the worker must not outlive the window it reports to.
-    closing_.store(true);
+    // A run still under way is stopped and waited for: the worker must not
+    // outlive the window it reports to. A status request is cancelled.
     progress_.RequestStop();
     messages_.Cancel();
     if (runThread_) {
@@ -487,7 +486,7 @@ void Form1::cmdClose_Click()
 void Form1::closeEvent(QCloseEvent *event)
 {
     if (!updateRunning_) {
-        closing_.store(true);
+        StopStatusRequests();
         event->accept();
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "app/dialogs.h"
 #include "app/runsinks.h"
+#include "app/statusrequest.h"
 #include "common/currency.h"
 #include "common/telvorosettings.h"
 #include "pricing/recalcvk.h"
@@ -12,7 +13,6 @@
 #include <QLocale>
 #include <QWidget>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,11 +30,6 @@ class QThread;
 namespace preisliste {
 
 class FieldEdit;
-
-// Asks the price-list server about the customer's list and returns the text
-// for the status label. Called on a thread of its own; `stop` says when the
-// answer is no longer wanted.
-using DownloadStatusProvider = std::function<QString(const QString &customerId, const ProgressSink &stop)>;
 
 // What the window takes from outside.
 struct WindowEnvironment {
@@ -69,8 +64,8 @@ public:
     Currency SampleNetBuying() const { return sampleNetBuying_; }
     Currency SampleOldSelling() const { return sampleOldSelling_; }
     std::optional<RunOutcome> LastRunOutcome() const { return lastRunOutcome_; }
-    // Status requests sent and not yet answered.
-    int PendingStatusRequests() const { return int(statusThreads_.size()); }
+    // Status requests sent and not yet answered: only the newest is kept.
+    int PendingStatusRequests() const { return statusRequest_ ? 1 : 0; }
 
     // The program's icon, also the window's.
     static QIcon ProgramIcon();
@@ -188,10 +183,8 @@ private:
     std::optional<RunOutcome> lastRunOutcome_;
     bool closeAfterRun_ = false;
 
-    // Status requests.
-    std::atomic<quint64> statusTicket_{0};
-    std::atomic<bool> closing_{false};
-    QHash<QThread *, bool> statusThreads_;
+    // The newest status request, while it is under way.
+    std::unique_ptr<StatusRequest> statusRequest_;
 
     // The field whose focus a click took away and whose check is still due.
     QWidget *leftByClick_ = nullptr;

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QThread>
 
 namespace preisliste {
 
@@ -18,23 +17,6 @@ bool IsOn(const QCheckBox *box)
 {
     return box->checkState() != Qt::Unchecked;
 }
-
-// Tells a status request that its answer is no longer wanted: a newer request
-// replaced it, or the window is closing.
-class StatusRequestStop final : public ProgressSink {
-public:
-    StatusRequestStop(const std::atomic<quint64> &latest, quint64 ticket, const std::atomic<bool> &closing)
-        : latest_(latest), ticket_(ticket), closing_(closing)
-    {
-    }
-    bool SetProgress(int, int) override { return StopRequested(); }
-    bool StopRequested() const override { return closing_.load() || latest_.load() != ticket_; }
-
-private:
-    const std::atomic<quint64> &latest_;
-    quint64 ticket_;
-    const std::atomic<bool> &closing_;
-};
 
 } // namespace
 
@@ -159,39 +141,26 @@ void Form1::ShowDownloadStatus(const QString &customerId)
 {
     if (!environment_.downloadStatus)
         return;
-    // The request runs on a thread of its own, so the window stays usable
-    // while the server answers; only the newest request's answer is shown.
-    const quint64 ticket = statusTicket_.fetch_add(1) + 1;
-    QThread *thread = QThread::create([this, customerId, ticket, provider = environment_.downloadStatus] {
-        const StatusRequestStop stop(statusTicket_, ticket, closing_);
-        const QString text = provider(customerId, stop);
-        if (stop.StopRequested())
+    // The request runs on the window's own event loop, so the window stays
+    // usable while the server answers. Only the newest answer is shown: a
+    // newer request cancels the one under way.
+    StopStatusRequests();
+    statusRequest_ = environment_.downloadStatus(customerId);
+    StatusRequest *request = statusRequest_.get();
+    connect(request, &StatusRequest::answered, this, [this, request](const QString &text) {
+        // A replaced request is deleted and cannot answer; this guards
+        // against a request answering twice.
+        if (request != statusRequest_.get())
             return;
-        QMetaObject::invokeMethod(
-            this,
-            [this, text, ticket] {
-                if (statusTicket_.load() == ticket)
-                    lblDownloadDate_->setText(text);
-            },
-            Qt::QueuedConnection);
+        lblDownloadDate_->setText(text);
+        // Deleted later: the request is still sending this signal.
+        statusRequest_.release()->deleteLater();
     });
-    statusThreads_.insert(thread, true);
-    connect(thread, &QThread::finished, this, [this, thread] {
-        statusThreads_.remove(thread);
-        thread->wait();
-        delete thread;
-    });
-    thread->start();
 }
 
 void Form1::StopStatusRequests()
 {
-    closing_.store(true);
-    for (auto it = statusThreads_.begin(); it != statusThreads_.end(); ++it) {
-        it.key()->wait();
-        delete it.key();
-    }
-    statusThreads_.clear();
+    statusRequest_.reset();
 }
 
 } // namespace preisliste

@@ -33,12 +33,27 @@ void SaveScreenshotWhenFilled(Form1 &window, const QString &file)
     poll->start(100);
 }
 
+// A header-only request to the price-list server, answering with the label
+// text.
+class ServerStatusRequest final : public StatusRequest {
+public:
+    ServerStatusRequest(const QString &customerId, const QLocale &locale) : request_(customerId)
+    {
+        connect(&request_, &DownloadStatusRequest::answered, this, [this, locale](const DownloadStatus &status) {
+            Q_EMIT answered(DownloadStatusText(status, locale));
+        });
+    }
+
+private:
+    DownloadStatusRequest request_;
+};
+
 } // namespace
 
 DownloadStatusProvider ServerDownloadStatus(const QLocale &locale)
 {
-    return [locale](const QString &customerId, const ProgressSink &stop) {
-        return DownloadStatusText(RequestDownloadStatus(customerId, &stop), locale);
+    return [locale](const QString &customerId) -> std::unique_ptr<StatusRequest> {
+        return std::make_unique<ServerStatusRequest>(customerId, locale);
     };
 }
 

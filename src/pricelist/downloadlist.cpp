@@ -15,7 +15,6 @@
 #include <QTimer>
 #include <QUrlQuery>
 
-#include <memory>
 
 namespace preisliste {
 
@@ -23,14 +22,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kStopPollInterval{100};
 constexpr qint64 kWriteBlock = 1 << 16;
-
-struct FetchResult {
-    DownloadFailure failure = DownloadFailure::None;
-    int status = 0;
-    QByteArray body;
-    QString networkError; // Qt's description when the connection failed
-    QNetworkReply::NetworkError networkErrorCode = QNetworkReply::NoError;
-};
 
 int StatusOf(const QNetworkReply &reply)
 {
@@ -42,83 +33,29 @@ bool IsRedirect(int status)
     return status >= 300 && status < 400;
 }
 
-// One GET request, waited for in a local event loop. The answer is collected
-// in memory up to the size limit; a stop request, the time-out, a status
-// other than 200 and an oversized answer each end the wait at once.
+// One request driven to its end in a local event loop, for callers that wait.
 FetchResult Fetch(const QUrl &url, const DownloadLimits &limits, const ProgressSink *stop)
 {
-    FetchResult result;
     if (stop && stop->StopRequested()) {
-        result.failure = DownloadFailure::Stopped;
-        return result;
+        FetchResult stopped;
+        stopped.failure = DownloadFailure::Stopped;
+        return stopped;
     }
     // The loop comes first: on a thread without an event loop of its own it
     // provides the event dispatcher the network objects need.
     QEventLoop loop;
-    QNetworkAccessManager manager;
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    const std::unique_ptr<QNetworkReply> reply(manager.get(request));
-
-    // The request is aborted once the loop has returned: aborting from
-    // within one of the reply's own signals upsets the reply.
-    auto abortWith = [&](DownloadFailure failure) {
-        if (result.failure == DownloadFailure::None)
-            result.failure = failure;
-        loop.quit();
-    };
-    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, [&] {
-        const int status = StatusOf(*reply);
-        if (status != 0 && status != 200 && !IsRedirect(status))
-            abortWith(DownloadFailure::HttpStatus);
-        else if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > limits.maxResponseBytes)
-            abortWith(DownloadFailure::TooLarge);
-    });
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, [&] {
-        if (result.failure != DownloadFailure::None)
-            return;
-        result.body += reply->readAll();
-        if (result.body.size() > limits.maxResponseBytes) {
-            result.body.clear();
-            abortWith(DownloadFailure::TooLarge);
-        }
-    });
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, [&] { abortWith(DownloadFailure::TimedOut); });
+    PriceListRequest request(url, limits);
+    QObject::connect(&request, &PriceListRequest::finished, &loop, &QEventLoop::quit);
     QTimer stopPoll;
     QObject::connect(&stopPoll, &QTimer::timeout, [&] {
-        if (stop && stop->StopRequested())
-            abortWith(DownloadFailure::Stopped);
+        if (stop->StopRequested())
+            request.Stop();
     });
-    deadline.start(limits.timeout);
     if (stop)
         stopPoll.start(kStopPollInterval);
-    if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    deadline.stop();
-    stopPoll.stop();
-    if (result.failure != DownloadFailure::None && !reply->isFinished())
-        reply->abort();
-
-    result.status = StatusOf(*reply);
-    if (result.failure != DownloadFailure::None)
-        return result;
-    result.body += reply->readAll();
-    if (result.body.size() > limits.maxResponseBytes) {
-        result.failure = DownloadFailure::TooLarge;
-    } else if (result.status != 0 && result.status != 200) {
-        result.failure = DownloadFailure::HttpStatus;
-    } else if (reply->error() != QNetworkReply::NoError) {
-        result.failure = result.status == 200 ? DownloadFailure::Incomplete : DownloadFailure::NotReachable;
-        result.networkError = reply->errorString();
-        result.networkErrorCode = reply->error();
-    }
-    if (result.failure != DownloadFailure::None)
-        result.body.clear();
-    return result;
+    // finished() comes from the event loop, so it cannot have been missed.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return request.Result();
 }
 
 // The custid value is percent-encoded completely, so blanks, "&", "#" or "+"
@@ -137,7 +74,7 @@ QUrl RequestUrl(QUrl server, const QString &customerId, bool checkOnly)
 
 QString ReachabilityReason(const FetchResult &result)
 {
-    switch (result.networkErrorCode) {
+    switch (QNetworkReply::NetworkError(result.networkErrorCode)) {
     case QNetworkReply::ConnectionRefusedError:
         return QStringLiteral("Verbindung abgelehnt");
     case QNetworkReply::HostNotFoundError:
@@ -208,6 +145,99 @@ QUrl PriceListServer()
                 QUrl::StrictMode);
 }
 
+PriceListRequest::PriceListRequest(const QUrl &url, DownloadLimits limits, QObject *parent)
+    : QObject(parent), limits_(limits)
+{
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    reply_ = manager_.get(request);
+    connect(reply_, &QNetworkReply::metaDataChanged, this, &PriceListRequest::CheckMetaData);
+    connect(reply_, &QNetworkReply::readyRead, this, &PriceListRequest::Collect);
+    connect(reply_, &QNetworkReply::finished, this, &PriceListRequest::OnReplyFinished);
+    deadline_.setSingleShot(true);
+    connect(&deadline_, &QTimer::timeout, this, [this] { EndWith(DownloadFailure::TimedOut); });
+    deadline_.start(limits_.timeout);
+}
+
+PriceListRequest::~PriceListRequest()
+{
+    reply_->disconnect(this);
+    if (!reply_->isFinished())
+        reply_->abort();
+}
+
+void PriceListRequest::Stop()
+{
+    EndWith(DownloadFailure::Stopped);
+}
+
+void PriceListRequest::CheckMetaData()
+{
+    const int status = StatusOf(*reply_);
+    if (status != 0 && status != 200 && !IsRedirect(status))
+        EndWith(DownloadFailure::HttpStatus);
+    else if (reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong() > limits_.maxResponseBytes)
+        EndWith(DownloadFailure::TooLarge);
+}
+
+void PriceListRequest::Collect()
+{
+    if (ending_)
+        return;
+    result_.body += reply_->readAll();
+    if (result_.body.size() > limits_.maxResponseBytes)
+        EndWith(DownloadFailure::TooLarge);
+}
+
+void PriceListRequest::OnReplyFinished()
+{
+    if (ending_)
+        return;
+    ending_ = true;
+    deadline_.stop();
+    result_.status = StatusOf(*reply_);
+    result_.body += reply_->readAll();
+    if (result_.body.size() > limits_.maxResponseBytes) {
+        result_.failure = DownloadFailure::TooLarge;
+    } else if (result_.status != 0 && result_.status != 200) {
+        result_.failure = DownloadFailure::HttpStatus;
+    } else if (reply_->error() != QNetworkReply::NoError) {
+        result_.failure = result_.status == 200 ? DownloadFailure::Incomplete : DownloadFailure::NotReachable;
+        result_.networkError = reply_->errorString();
+        result_.networkErrorCode = reply_->error();
+    }
+    if (result_.failure != DownloadFailure::None)
+        result_.body.clear();
+    // Announced from the event loop, so the receiver may delete this object.
+    QMetaObject::invokeMethod(this, &PriceListRequest::Finish, Qt::QueuedConnection);
+}
+
+void PriceListRequest::EndWith(DownloadFailure failure)
+{
+    if (ending_)
+        return;
+    ending_ = true;
+    deadline_.stop();
+    result_.failure = failure;
+    result_.body.clear();
+    // Aborting from within one of the reply's own signals upsets the reply.
+    QMetaObject::invokeMethod(this, &PriceListRequest::AbortReply, Qt::QueuedConnection);
+}
+
+void PriceListRequest::AbortReply()
+{
+    reply_->disconnect(this);
+    result_.status = StatusOf(*reply_);
+    if (!reply_->isFinished())
+        reply_->abort();
+    Finish();
+}
+
+void PriceListRequest::Finish()
+{
+    Q_EMIT finished();
+}
+
 CDownloadList::CDownloadList(DownloadLimits limits) : limits_(limits) {}
 
 QDateTime CDownloadList::ZeroDate()
@@ -224,23 +254,39 @@ bool CDownloadList::Fail(DownloadFailure failure, const QString &text)
 
 bool CDownloadList::DownloadList(const QString &kdId, bool checkOnly, const ProgressSink *stop)
 {
+    const std::optional<QUrl> url = BeginRequest(kdId, checkOnly);
+    if (!url)
+        return false;
+    return TakeAnswer(Fetch(*url, limits_, stop));
+}
+
+std::optional<QUrl> CDownloadList::BeginRequest(const QString &kdId, bool checkOnly)
+{
     tempFileName_.clear();
     isValid_ = false;
     customerId_ = kdId;
+    checkOnly_ = checkOnly;
     failure_ = DownloadFailure::None;
     failureText_.clear();
     httpStatus_ = 0;
 
     const QUrl server = PriceListServer();
-    const QString serverText = server.toDisplayString();
+    serverText_ = server.toDisplayString();
     if (!server.isValid() || server.host().isEmpty()
-        || (server.scheme() != QLatin1String("http") && server.scheme() != QLatin1String("https")))
-        return Fail(DownloadFailure::InvalidServer,
-                    QStringLiteral("Die Adresse des Preislisten-Servers „%1“ ist ungültig; erwartet wird "
-                                   "eine Adresse wie http://server oder https://server.")
-                        .arg(serverText));
+        || (server.scheme() != QLatin1String("http") && server.scheme() != QLatin1String("https"))) {
+        Fail(DownloadFailure::InvalidServer,
+             QStringLiteral("Die Adresse des Preislisten-Servers „%1“ ist ungültig; erwartet wird "
+                            "eine Adresse wie http://server oder https://server.")
+                 .arg(serverText_));
+        return std::nullopt;
+    }
+    return RequestUrl(server, kdId, checkOnly);
+}
 
-    FetchResult fetched = Fetch(RequestUrl(server, kdId, checkOnly), limits_, stop);
+bool CDownloadList::TakeAnswer(FetchResult fetched)
+{
+    const QString &serverText = serverText_;
+    const QString &kdId = customerId_;
     httpStatus_ = fetched.status;
     switch (fetched.failure) {
     case DownloadFailure::None:
@@ -272,7 +318,7 @@ bool CDownloadList::DownloadList(const QString &kdId, bool checkOnly, const Prog
 
     // A header-only answer is checked where it is, in memory; a full list is
     // kept on disk for the import and for the operator.
-    if (!checkOnly) {
+    if (!checkOnly_) {
         QString error;
         tempFileName_ = StoreInTemporaryFile(fetched.body, error);
         if (tempFileName_.isEmpty())

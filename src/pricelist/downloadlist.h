@@ -4,7 +4,10 @@
 #include "pricelist/pricelistheader.h"
 
 #include <QDateTime>
+#include <QNetworkAccessManager>
+#include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 #include <chrono>
@@ -12,6 +15,7 @@
 
 QT_BEGIN_NAMESPACE
 class QIODevice;
+class QNetworkReply;
 QT_END_NAMESPACE
 
 namespace preisliste {
@@ -46,6 +50,50 @@ inline const QString kPriceListPath = QStringLiteral("/kvtedx/getpricelist.php")
 // "http://127.0.0.1:8080"), else the address the program was built with.
 QUrl PriceListServer();
 
+// What one GET request to the price-list server brought.
+struct FetchResult {
+    DownloadFailure failure = DownloadFailure::None;
+    int status = 0;           // the HTTP status; 0 when none arrived
+    QByteArray body;          // empty unless the request succeeded
+    QString networkError;     // Qt's description when the connection failed
+    int networkErrorCode = 0; // a QNetworkReply::NetworkError
+};
+
+// One GET request, asynchronous on the thread that creates the object, which
+// needs an event loop (or a QEventLoop made before this object). The answer
+// is collected in memory up to the size limit; the time-out, a status other
+// than 200 and an oversized answer each end the request at once. Emits
+// finished() exactly once, always from the event loop, never from within the
+// constructor or Stop(). Deleting the object aborts the request.
+class PriceListRequest : public QObject {
+    Q_OBJECT
+public:
+    PriceListRequest(const QUrl &url, DownloadLimits limits, QObject *parent = nullptr);
+    ~PriceListRequest() override;
+
+    // Ends the request as stopped, unless it has already ended.
+    void Stop();
+    const FetchResult &Result() const { return result_; }
+
+Q_SIGNALS:
+    void finished();
+
+private:
+    void CheckMetaData();
+    void Collect();
+    void OnReplyFinished();
+    void EndWith(DownloadFailure failure);
+    void AbortReply();
+    void Finish();
+
+    DownloadLimits limits_;
+    QNetworkAccessManager manager_;
+    QNetworkReply *reply_ = nullptr; // owned by manager_
+    QTimer deadline_;
+    FetchResult result_;
+    bool ending_ = false;
+};
+
 // Fetches the price list of one customer from the price-list server, reads
 // the list's header block from the answer and, for a full download, keeps the
 // answer in a new temporary file with CR LF line ends, for the import and for
@@ -78,6 +126,14 @@ public:
     // 100 ms whether the operator wants to stop.
     bool DownloadList(const QString &kdId, bool checkOnly, const ProgressSink *stop = nullptr);
 
+    // DownloadList() in two steps around a request of the caller's own, for
+    // a caller that must not wait: BeginRequest() clears the last result and
+    // gives the address to ask, or nothing (with the failure set) when the
+    // server address is unusable; TakeAnswer() judges the request's result
+    // as DownloadList() does.
+    std::optional<QUrl> BeginRequest(const QString &kdId, bool checkOnly);
+    bool TakeAnswer(FetchResult fetched);
+
     // Why the last DownloadList returned false, as one German sentence.
     DownloadFailure Failure() const { return failure_; }
     const QString &FailureText() const { return failureText_; }
@@ -104,6 +160,8 @@ private:
     QString tempFileName_;
 
     QString customerId_;
+    QString serverText_;
+    bool checkOnly_ = false;
     DownloadFailure failure_ = DownloadFailure::None;
     QString failureText_;
     int httpStatus_ = 0;

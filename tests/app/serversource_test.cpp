@@ -99,7 +99,28 @@ TEST_F(WindowServerStatus, AServerThatDoesNotAnswerLeavesTheWindowUsable)
     EXPECT_EQ(window->Form().PendingStatusRequests(), 1);
     EXPECT_EQ(window->Text(QStringLiteral("lblDownloadDate")), QStringLiteral("vom 01 März 2011 00:00 Uhr"))
         << "the label keeps its text until the answer";
-    // Closing the window ends the wait instead of sitting out the time-out.
+
+    // Closing the window drops the connection instead of sitting out the
+    // time-out of 30 seconds.
+    window->Click(QStringLiteral("cmdClose"));
+    EXPECT_EQ(window->Form().PendingStatusRequests(), 0);
+    EXPECT_TRUE(WaitUntil([&] { return server_.AbandonedRequests() == 1; }, 5000));
+}
+
+TEST_F(WindowServerStatus, ANewerRequestReplacesOneTheServerLeavesWaiting)
+{
+    server_.Respond(200, kHeader);
+    const auto window = Open();
+    server_.NeverAnswer();
+    window->Enter(QStringLiteral("txtKdId"), QStringLiteral("0815"));
+    ASSERT_TRUE(WaitUntil([&] { return server_.RequestLines().size() == 2; }));
+
+    server_.Respond(200, "#kvtpricelist\nEffective: 24.12.2012 13:05\n\n");
+    window->Enter(QStringLiteral("txtKdId"), QStringLiteral("0816"));
+    window->SettleStatus();
+    EXPECT_EQ(window->Text(QStringLiteral("lblDownloadDate")), QStringLiteral("vom 24 Dezember 2012 13:05 Uhr"));
+    EXPECT_TRUE(WaitUntil([&] { return server_.AbandonedRequests() == 1; }, 5000))
+        << "the older request's connection is closed";
 }
 
 } // namespace

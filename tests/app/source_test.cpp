@@ -1,8 +1,8 @@
 #include "windowtest.h"
 
-#include <QSemaphore>
-
-#include <atomic>
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTimer>
 
 namespace preisliste::test {
 namespace {
@@ -53,61 +53,102 @@ TEST(WindowSource, TheCustomerIdIsTrimmedWhenTheFieldIsLeft)
     EXPECT_EQ(window.Focused(), window.Find(QStringLiteral("txtMarkup")));
 }
 
-// A server that answers only when the test lets it.
+// A server that answers only when the test lets it, request by request.
 class GatedStatus {
 public:
+    class Request final : public StatusRequest {
+    public:
+        Request(GatedStatus &server, QString customerId) : server_(server), customerId_(std::move(customerId)) {}
+        ~Request() override
+        {
+            if (!answered_)
+                ++server_.abandoned;
+        }
+        void Answer()
+        {
+            answered_ = true;
+            Q_EMIT answered(QStringLiteral("vom ") + customerId_);
+        }
+
+    private:
+        GatedStatus &server_;
+        QString customerId_;
+        bool answered_ = false;
+    };
+
     DownloadStatusProvider Provider()
     {
-        return [this](const QString &customerId, const ProgressSink &stop) {
-            ++waiting;
-            while (!gate.tryAcquire(1, 10)) {
-                if (stop.StopRequested()) {
-                    ++abandoned;
-                    return QString();
-                }
+        return [this](const QString &customerId) {
+            auto request = std::make_unique<Request>(*this, customerId);
+            sent << request.get();
+            if (answerAtOnce > 0) {
+                --answerAtOnce;
+                QTimer::singleShot(0, request.get(), &Request::Answer);
             }
-            return QStringLiteral("vom ") + customerId;
+            return request;
         };
     }
-    QSemaphore gate;
-    std::atomic<int> waiting{0};
-    std::atomic<int> abandoned{0};
+    // Answers the request sent as number `index` (0 first), if the window
+    // still holds it.
+    void Answer(qsizetype index)
+    {
+        if (Request *request = sent.value(index))
+            request->Answer();
+        QCoreApplication::processEvents();
+    }
+
+    int answerAtOnce = 0;
+    QList<QPointer<Request>> sent;
+    int abandoned = 0;
 };
 
 TEST(WindowSource, TheWindowStaysUsableWhileTheServerIsAskedAndShowsTheNewestAnswer)
 {
     GatedStatus server;
-    server.gate.release(1); // the start-up request
+    server.answerAtOnce = 1; // the start-up request
     WindowDriver window(kSettings, server.Provider());
     ASSERT_EQ(window.Text(QStringLiteral("lblDownloadDate")), QStringLiteral("vom 4711"));
 
-    window.TypeInto(QStringLiteral("txtKdId"), QStringLiteral("1"));
-    window.PressKey(QStringLiteral("txtKdId"), Qt::Key_Tab);
-    ASSERT_TRUE(WaitUntil([&] { return server.waiting == 2; }));
+    window.Enter(QStringLiteral("txtKdId"), QStringLiteral("1"));
+    ASSERT_EQ(server.sent.size(), 2);
     // The answer is outstanding, and the window still takes clicks.
     window.Click(QStringLiteral("chkMinRate"));
     EXPECT_TRUE(window.Checked(QStringLiteral("chkMinRate")));
     EXPECT_EQ(window.Form().PendingStatusRequests(), 1);
 
-    // A newer request replaces the outstanding one, whose answer is dropped.
-    window.TypeInto(QStringLiteral("txtKdId"), QStringLiteral("2"));
-    window.PressKey(QStringLiteral("txtKdId"), Qt::Key_Tab);
-    ASSERT_TRUE(WaitUntil([&] { return server.abandoned == 1; }));
-    server.gate.release(1);
-    window.SettleStatus();
+    // A newer request replaces the outstanding one, which is cancelled.
+    window.Enter(QStringLiteral("txtKdId"), QStringLiteral("2"));
+    ASSERT_EQ(server.sent.size(), 3);
+    EXPECT_EQ(server.abandoned, 1);
+    server.Answer(1);
+    EXPECT_EQ(window.Text(QStringLiteral("lblDownloadDate")), QStringLiteral("vom 4711"))
+        << "an older answer before the newest one";
+    server.Answer(2);
     EXPECT_EQ(window.Text(QStringLiteral("lblDownloadDate")), QStringLiteral("vom 2"));
+    EXPECT_EQ(window.Form().PendingStatusRequests(), 0);
+    server.Answer(1);
+    EXPECT_EQ(window.Text(QStringLiteral("lblDownloadDate")), QStringLiteral("vom 2"))
+        << "an older answer after the newest one";
 }
 
-TEST(WindowSource, ClosingTheWindowDoesNotWaitForTheServer)
+TEST(WindowSource, ClosingTheWindowCancelsTheRequestUnderWay)
 {
-    GatedStatus server;
-    server.gate.release(1);
-    auto window = std::make_unique<WindowDriver>(kSettings, server.Provider());
-    window->TypeInto(QStringLiteral("txtKdId"), QStringLiteral("1"));
-    window->PressKey(QStringLiteral("txtKdId"), Qt::Key_Tab);
-    ASSERT_TRUE(WaitUntil([&] { return server.waiting == 2; }));
-    window.reset(); // the outstanding request is told to stop, and is waited for
-    EXPECT_EQ(server.abandoned, 1);
+    for (const bool closedByOperator : {true, false}) {
+        SCOPED_TRACE(closedByOperator ? "closed" : "destroyed");
+        GatedStatus server;
+        server.answerAtOnce = 1;
+        auto window = std::make_unique<WindowDriver>(kSettings, server.Provider());
+        window->Enter(QStringLiteral("txtKdId"), QStringLiteral("1"));
+        ASSERT_EQ(server.sent.size(), 2);
+        if (closedByOperator) {
+            window->Click(QStringLiteral("cmdClose"));
+            EXPECT_FALSE(window->Form().isVisible());
+            EXPECT_EQ(window->Form().PendingStatusRequests(), 0);
+        } else {
+            window.reset();
+        }
+        EXPECT_EQ(server.abandoned, 1);
+    }
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "windowtest.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QTest>
+#include <QTimer>
 
 namespace preisliste::test {
 
@@ -51,30 +51,14 @@ QStringList RecordingDialogs::Texts() const
 
 DownloadStatusProvider StatusRecorder::Provider()
 {
-    return [this](const QString &customerId, const ProgressSink &) {
-        const std::lock_guard lock(mutex_);
+    return [this](const QString &customerId) {
         requests_ << customerId;
-        return QStringLiteral("Status ") + customerId;
+        auto request = std::make_unique<StatusRequest>();
+        QTimer::singleShot(0, request.get(), [request = request.get(), customerId] {
+            Q_EMIT request->answered(QStringLiteral("Status ") + customerId);
+        });
+        return request;
     };
-}
-
-QStringList StatusRecorder::Requests() const
-{
-    const std::lock_guard lock(mutex_);
-    return requests_;
-}
-
-bool WaitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QTest::qSleep(1);
-    }
-    return true;
 }
 
 QLocale GermanLocale()

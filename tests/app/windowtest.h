@@ -2,6 +2,7 @@
 
 #include "app/dialogs.h"
 #include "app/form1.h"
+#include "support/httptestserver.h"
 #include "support/testsupport.h"
 
 #include <QCheckBox>
@@ -13,7 +14,6 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
 
 namespace preisliste::test {
 
@@ -41,20 +41,16 @@ public:
     bool answerYes = false;          // the answer to every question
 };
 
-// A download status that answers at once with "Status <id>", remembering
-// every customer ID asked for. Safe to call from any thread.
+// A download status that answers on the next turn of the event loop with
+// "Status <id>", remembering every customer ID asked for.
 class StatusRecorder {
 public:
     DownloadStatusProvider Provider();
-    QStringList Requests() const;
+    QStringList Requests() const { return requests_; }
 
 private:
-    mutable std::mutex mutex_;
     QStringList requests_;
 };
-
-// Runs the event loop until `done` holds or `timeoutMs` passed.
-bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 10000);
 
 QLocale GermanLocale();
 

@@ -3,10 +3,13 @@
 #include "pricelist/downloadlist.h"
 #include "support/httptestserver.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace preisliste::test {
 namespace {
@@ -49,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"NoList", DownloadStatus{}, kGerman, QStringLiteral("Keine Daten empfangen!")}),
     [](const auto &info) { return std::string(info.param.name); });
 
-class DownloadStatusRequest : public ::testing::Test {
+class WaitedStatusRequest : public ::testing::Test {
 protected:
     HttpTestServer server_;
     QTemporaryDir tempDir_;
@@ -57,7 +60,7 @@ protected:
     ScopedEnvironment address_{"PREISLISTE_SERVER", server_.Address()};
 };
 
-TEST_F(DownloadStatusRequest, ReadsTheHeaderForTheTrimmedIdAndLeavesNoFile)
+TEST_F(WaitedStatusRequest, ReadsTheHeaderForTheTrimmedIdAndLeavesNoFile)
 {
     server_.Respond(200, "#kvtpricelist\nList-ID: abc-1\nList-Sequence: 9\nEffective: 01.03.2011 00:00\n\n");
     const DownloadStatus status = RequestDownloadStatus(QStringLiteral("  K 1  "));
@@ -70,7 +73,7 @@ TEST_F(DownloadStatusRequest, ReadsTheHeaderForTheTrimmedIdAndLeavesNoFile)
     EXPECT_TRUE(QDir(tempDir_.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
-TEST_F(DownloadStatusRequest, NoListGivesAReason)
+TEST_F(WaitedStatusRequest, NoListGivesAReason)
 {
     server_.Respond(404, "Not Found");
     const DownloadStatus missing = RequestDownloadStatus(QStringLiteral("K1"));
@@ -85,6 +88,73 @@ TEST_F(DownloadStatusRequest, NoListGivesAReason)
     const DownloadStatus unreachable = RequestDownloadStatus(QStringLiteral("K1"));
     EXPECT_FALSE(unreachable.hasList);
     EXPECT_TRUE(unreachable.failureReason.contains(QStringLiteral("nicht erreichbar")));
+}
+
+// The request that does not wait, as the window uses it.
+class AsyncStatusRequest : public WaitedStatusRequest {
+protected:
+    // Starts the request and runs the event loop until its answer.
+    std::optional<DownloadStatus> AnswerTo(const QString &customerId, DownloadLimits limits = {})
+    {
+        DownloadStatusRequest request(customerId, limits);
+        std::optional<DownloadStatus> answer;
+        int answers = 0;
+        QObject::connect(&request, &DownloadStatusRequest::answered, [&](const DownloadStatus &status) {
+            answer = status;
+            ++answers;
+        });
+        EXPECT_FALSE(answer) << "answered before the caller could connect";
+        WaitUntil([&] { return answer.has_value(); });
+        QCoreApplication::processEvents();
+        EXPECT_LE(answers, 1);
+        return answer;
+    }
+};
+
+TEST_F(AsyncStatusRequest, AnswersWithTheHeaderFromTheEventLoop)
+{
+    server_.Respond(200, "#kvtpricelist\nList-ID: abc-1\nList-Sequence: 9\nEffective: 01.03.2011 00:00\n\n");
+    const std::optional<DownloadStatus> status = AnswerTo(QStringLiteral(" K1 "));
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(status->hasList);
+    EXPECT_EQ(status->sequence, 9);
+    EXPECT_EQ(DownloadStatusText(*status, kGerman), QStringLiteral("vom 01 März 2011 00:00 Uhr"));
+    EXPECT_EQ(server_.RequestLines(),
+              QStringList{QStringLiteral("GET /kvtedx/getpricelist.php?custid=K1&head=1 HTTP/1.1")});
+    EXPECT_TRUE(QDir(tempDir_.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(AsyncStatusRequest, EveryFailureIsAnAnswerWithAReason)
+{
+    server_.Respond(200, "<html>Wartung</html>");
+    std::optional<DownloadStatus> status = AnswerTo(QStringLiteral("K1"));
+    ASSERT_TRUE(status);
+    EXPECT_FALSE(status->hasList);
+    EXPECT_TRUE(status->failureReason.contains(kServerFormMarker));
+
+    server_.NeverAnswer();
+    status = AnswerTo(QStringLiteral("K1"), DownloadLimits{.timeout = std::chrono::milliseconds(300)});
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(status->failureReason.contains(QStringLiteral("Zeitüberschreitung")));
+    EXPECT_TRUE(WaitUntil([&] { return server_.AbandonedRequests() == 1; }));
+
+    const ScopedEnvironment unusable("PREISLISTE_SERVER", QStringLiteral("ftp://127.0.0.1"));
+    status = AnswerTo(QStringLiteral("K1"));
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(status->failureReason.contains(QStringLiteral("ungültig")));
+}
+
+TEST_F(AsyncStatusRequest, DeletingItClosesTheConnectionAndAnswersNothing)
+{
+    server_.NeverAnswer();
+    bool answered = false;
+    {
+        DownloadStatusRequest request(QStringLiteral("K1"));
+        QObject::connect(&request, &DownloadStatusRequest::answered, [&] { answered = true; });
+        ASSERT_TRUE(WaitUntil([&] { return server_.RequestLines().size() == 1; }));
+    }
+    EXPECT_TRUE(WaitUntil([&] { return server_.AbandonedRequests() == 1; }, 5000));
+    EXPECT_FALSE(answered);
 }
 
 } // namespace

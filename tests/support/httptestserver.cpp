@@ -1,9 +1,12 @@
 #include "support/httptestserver.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QMutexLocker>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -42,8 +45,11 @@ private:
     {
         owner_.Record(QString::fromLatin1(request.left(request.indexOf("\r\n"))));
         const Script script = owner_.CurrentScript();
-        if (!script.answer)
+        if (!script.answer) {
+            // Only the client can end this connection: it gave up.
+            QObject::connect(&socket, &QTcpSocket::disconnected, &socket, [this] { owner_.CountAbandoned(); });
             return;
+        }
         socket.write(script.bytes);
         socket.disconnectFromHost(); // after everything written has gone out
     }
@@ -107,6 +113,31 @@ void HttpTestServer::Record(const QString &requestLine)
 {
     const QMutexLocker lock(&mutex_);
     requestLines_ << requestLine;
+}
+
+bool WaitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+int HttpTestServer::AbandonedRequests() const
+{
+    const QMutexLocker lock(&mutex_);
+    return abandonedRequests_;
+}
+
+void HttpTestServer::CountAbandoned()
+{
+    const QMutexLocker lock(&mutex_);
+    ++abandonedRequests_;
 }
 
 QByteArray HttpResponse(int status, const QByteArray &body)

@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 #include <optional>
 
 namespace preisliste::test {
@@ -38,6 +39,9 @@ public:
     // "GET /kvtedx/getpricelist.php?custid=...&head=0 HTTP/1.1", one per
     // request, in order.
     QStringList RequestLines() const;
+    // Requests left unanswered (NeverAnswer) whose connection the client
+    // has closed.
+    int AbandonedRequests() const;
 
     struct Script {
         bool answer = true;
@@ -49,10 +53,12 @@ private:
     friend class Worker;
     Script CurrentScript() const;
     void Record(const QString &requestLine);
+    void CountAbandoned();
 
     mutable QMutex mutex_;
     Script script_;
     QStringList requestLines_;
+    int abandonedRequests_ = 0;
     QThread thread_;
     Worker *worker_ = nullptr;
     quint16 port_ = 0;
@@ -60,6 +66,9 @@ private:
 
 // An HTTP answer with Content-Length and "Connection: close".
 QByteArray HttpResponse(int status, const QByteArray &body);
+
+// Runs the event loop until `done` holds or `timeoutMs` passed.
+bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 10000);
 
 // A port on 127.0.0.1 on which nothing listens: a connection is refused.
 quint16 UnusedPort();
