@@ -27,17 +27,21 @@ void ShowFailure(const MergeContext &merge, const QString &description)
     merge.run.messages.ShowError(QStringLiteral("Fehler: ") + description);
 }
 
-// SetProgress; true when the operator asked to stop. The merge then ends at
-// once, without a message.
-bool Stopped(MergeContext &merge, int overall, int action)
+// Reports how far the merge is, 0..100; true when the operator asked to
+// stop. The merge then ends at once, without a message.
+bool Stopped(MergeContext &merge, int percent)
 {
-    return merge.run.progress.SetProgress(overall, action);
+    return StageProgressed(merge.run, percent);
 }
 
-bool StopChecked(const MergeContext &merge)
-{
-    return merge.run.progress.StopRequested();
-}
+// The merge's progress while a walk goes through its rows: the walks take
+// most of the time, so they get most of the range.
+struct WalkRange {
+    int from;
+    int to;
+};
+constexpr WalkRange kVoteRange{20, 50};
+constexpr WalkRange kParentRange{50, 80};
 
 // Runs one statement that returns no rows. False after the "Fehler: "
 // message. `rowsAffected` receives the rows the engine reports as changed.
@@ -117,7 +121,8 @@ using PriceGroup = std::function<bool(Group &)>;
 // old name. Each pass groups its rows afresh, starting with its first row: a
 // name and price remembered from the vote would otherwise let the first group
 // of the parent search (same name, purchase price 0) skip its look-up.
-bool WalkUnpricedRows(MergeContext &merge, int state, const StartsGroup &startsGroup, const PriceGroup &priceGroup)
+bool WalkUnpricedRows(MergeContext &merge, WalkRange range, int state, const StartsGroup &startsGroup,
+                      const PriceGroup &priceGroup)
 {
     const std::optional<qint64> total = QueryNumber(merge, mergesql::CountUnpricedRows());
     if (!total)
@@ -151,7 +156,7 @@ bool WalkUnpricedRows(MergeContext &merge, int state, const StartsGroup &startsG
             }
         }
         ++counter;
-        if (Stopped(merge, RowPercent(counter, *total), -1))
+        if (Stopped(merge, range.from + RowPercent(counter, *total) * (range.to - range.from) / 100))
             return false;
     }
     if (rows.Failed()) {
@@ -225,7 +230,7 @@ std::optional<MergeContext> CreateMergeContext(const CRecalcVk &rule, RunContext
 bool CleanUpBeforeMerge(MergeContext &merge)
 {
     using namespace mergesql;
-    if (!ExecuteAll(merge, DropLeftoverTables()))
+    if (Stopped(merge, 0) || !ExecuteAll(merge, DropLeftoverTables()))
         return false;
     SqliteStatement columns = Database(merge).Prepare(ListNumbersColumns());
     bool hasIsEdited = false;
@@ -241,15 +246,14 @@ bool CleanUpBeforeMerge(MergeContext &merge)
 bool PrepareMergeTables(MergeContext &merge)
 {
     using namespace mergesql;
-    if (Stopped(merge, 5, 5) || !Execute(merge, MakeLowPricesNegative(merge.MinRate))
-        || Stopped(merge, 7, -1) || !Execute(merge, FillInMissingPrices(merge.NewPriceFactor))
-        || Stopped(merge, 1, -1) || !Execute(merge, RaiseComputedInternationalPrices(merge.MinRate))
-        || Stopped(merge, 13, -1) || !Execute(merge, MakeNegativePricesPositive())
-        || Stopped(merge, 15, -1) || !Execute(merge, CopyNumbersToPrevious())
-        || Stopped(merge, 17, -1) || !Execute(merge, DeleteNationalFormFromPrevious())
-        || Stopped(merge, 19, -1) || !Execute(merge, PreviousPrefixesToListForm())
-        || Stopped(merge, 22, -1)
-        || Stopped(merge, 25, -1) || !Execute(merge, CleanUpStagedRows()))
+    if (Stopped(merge, 1) || !Execute(merge, MakeLowPricesNegative(merge.MinRate))
+        || Stopped(merge, 2) || !Execute(merge, FillInMissingPrices(merge.NewPriceFactor))
+        || Stopped(merge, 3) || !Execute(merge, RaiseComputedInternationalPrices(merge.MinRate))
+        || Stopped(merge, 4) || !Execute(merge, MakeNegativePricesPositive())
+        || Stopped(merge, 5) || !Execute(merge, CopyNumbersToPrevious())
+        || Stopped(merge, 7) || !Execute(merge, DeleteNationalFormFromPrevious())
+        || Stopped(merge, 8) || !Execute(merge, PreviousPrefixesToListForm())
+        || Stopped(merge, 9) || !Execute(merge, CleanUpStagedRows()))
         return false;
 
     // A list without one usable row would replace the whole tariff by the
@@ -261,23 +265,22 @@ bool PrepareMergeTables(MergeContext &merge)
         merge.run.messages.ShowError(kNoValidEntriesMessage);
         return false;
     }
-    return !Stopped(merge, 30, -1) && ExecuteAll(merge, BuildTmpMaxPreisAndIndexes());
+    return !Stopped(merge, 10) && ExecuteAll(merge, BuildTmpMaxPreisAndIndexes());
 }
 
 bool CarryOverSellingPrices(MergeContext &merge)
 {
     using namespace mergesql;
-    return !Stopped(merge, 32, -1)
-           && !Stopped(merge, 35, -1) && Execute(merge, MatchByName(), &merge.SameNameCount)
-           && !Stopped(merge, 32, -1) && Execute(merge, MatchByPrefix(), &merge.SamePrefixCount)
-           && !Stopped(merge, 40, 30) && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor))
-           && !StopChecked(merge) && Execute(merge, RaiseFilledInPrices(merge.MinRate))
-           && !StopChecked(merge) && Execute(merge, UnmarkFilledInRows());
+    return !Stopped(merge, 13) && Execute(merge, MatchByName(), &merge.SameNameCount)
+           && !Stopped(merge, 15) && Execute(merge, MatchByPrefix(), &merge.SamePrefixCount)
+           && !Stopped(merge, 17) && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor))
+           && !Stopped(merge, 18) && Execute(merge, RaiseFilledInPrices(merge.MinRate))
+           && !Stopped(merge, 19) && Execute(merge, UnmarkFilledInRows());
 }
 
 bool PriceByDestinationVote(MergeContext &merge)
 {
-    if (Stopped(merge, 45, -1))
+    if (Stopped(merge, kVoteRange.from))
         return false;
     SqliteStatement vote = Database(merge).Prepare(mergesql::VoteForPrice());
     if (vote.Failed()) {
@@ -285,10 +288,10 @@ bool PriceByDestinationVote(MergeContext &merge)
         return false;
     }
     const bool walked = WalkUnpricedRows(
-        merge, kStateVote,
+        merge, kVoteRange, kStateVote,
         [](const UnpricedRow &row, const Group &group) { return !SameName(row.name, group.name); },
         [&](Group &group) { return VoteForGroupPrice(merge, vote, group); });
-    return walked && !Stopped(merge, 100, 70);
+    return walked;
 }
 
 bool PriceByParentName(MergeContext &merge)
@@ -299,35 +302,32 @@ bool PriceByParentName(MergeContext &merge)
         return false;
     }
     const bool walked = WalkUnpricedRows(
-        merge, kStateParent,
+        merge, kParentRange, kStateParent,
         [](const UnpricedRow &row, const Group &group) {
             return !SameName(row.name, group.name) || row.purchase != group.purchase;
         },
         [&](Group &group) { return FindParentPrice(merge, lookup, group); });
-    return walked && !Stopped(merge, 100, 80);
+    return walked;
 }
 
 bool PriceNewDestinations(MergeContext &merge)
 {
     using namespace mergesql;
-    return Execute(merge, PriceRemainingRows(merge.NewPriceFactor), &merge.NewDestinationCount)
-           && !StopChecked(merge) && Execute(merge, RaiseNewDestinationPrices(merge.MinRate))
-           && !StopChecked(merge) && Execute(merge, MarkNewDestinations());
+    return !Stopped(merge, 81) && Execute(merge, PriceRemainingRows(merge.NewPriceFactor), &merge.NewDestinationCount)
+           && !Stopped(merge, 82) && Execute(merge, RaiseNewDestinationPrices(merge.MinRate))
+           && !Stopped(merge, 83) && Execute(merge, MarkNewDestinations());
 }
 
 bool WriteBackTariff(MergeContext &merge)
 {
     using namespace mergesql;
-    return !Stopped(merge, 82, 100) && Execute(merge, KeepMissingNationalRows())
-           && !Stopped(merge, 84, 100) && Execute(merge, StagedPrefixesToTariffForm())
-           && !Stopped(merge, 86, 100)
-           && !Stopped(merge, 88, 100)
-           && !Stopped(merge, 90, 100)
-           && !Stopped(merge, 92, 100) && Execute(merge, EmptyNumbers())
-           && !Stopped(merge, 94, 100) && Execute(merge, FillNumbersFromStaging())
-           && !Stopped(merge, 98, 100) && Execute(merge, DropNumbersPrevious())
-           && !Stopped(merge, 99, 100) && ExecuteAll(merge, DropStagingAndTmpMaxPreis())
-           && !Stopped(merge, 100, 100);
+    return !Stopped(merge, 84) && Execute(merge, KeepMissingNationalRows())
+           && !Stopped(merge, 86) && Execute(merge, StagedPrefixesToTariffForm())
+           && !Stopped(merge, 88) && Execute(merge, EmptyNumbers())
+           && !Stopped(merge, 90) && Execute(merge, FillNumbersFromStaging())
+           && !Stopped(merge, 97) && Execute(merge, DropNumbersPrevious())
+           && !Stopped(merge, 99) && ExecuteAll(merge, DropStagingAndTmpMaxPreis())
+           && !Stopped(merge, 100);
 }
 
 QString UpdateStatisticsText(const MergeContext &merge)

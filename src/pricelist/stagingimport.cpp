@@ -191,7 +191,7 @@ std::optional<QString> SkipReason(const QString &line, const PriceListFields &fi
 
 bool ImportPriceListFile(const QString &path, RunContext &context)
 {
-    if (context.progress.SetProgress(0, 0))
+    if (StageProgressed(context, 0))
         return false;
 
     PriceListReader reader;
@@ -220,7 +220,7 @@ bool ImportPriceListFile(const QString &path, RunContext &context)
     std::optional<QString> firstSkipped;
     SeparatorCheck separators;
     while (const std::optional<QString> line = reader.ReadFileLine()) {
-        if (context.progress.SetProgress(PercentRead(reader), 0))
+        if (StageProgressed(context, PercentRead(reader)))
             return false;
         if (line->isEmpty())
             continue; // an empty line between data lines carries nothing
@@ -250,7 +250,7 @@ bool ImportPriceListFile(const QString &path, RunContext &context)
                                        .arg(*firstSkipped));
         return false;
     }
-    context.progress.SetProgress(14, 100);
+    StageProgressed(context, 100);
     return true;
 }
 

@@ -37,7 +37,7 @@ public:
     {
         if (!CountRows())
             return false;
-        if (context_.progress.SetProgress(0, 0))
+        if (StageProgressed(context_, 0))
             return false;
         SqliteStatement rows = database_.Prepare(kSelectRows);
         if (rows.Failed())
@@ -49,11 +49,13 @@ public:
             if (!RepriceRowReportingOverflow(rows, update))
                 return false;
             ++processed_;
-            if (context_.progress.SetProgress(PercentDone(processed_, total_), -1))
+            if (StageProgressed(context_, PercentDone(processed_, total_)))
                 return false;
         }
         if (rows.Failed())
             return Fail(rows.Error());
+        if (processed_ == 0)
+            StageProgressed(context_, 100); // an empty tariff is done at once
         context_.messages.ShowMessage(MessageIcon::Information, QStringLiteral("Neuberechnung"),
                                       QStringLiteral("Preisneuberechnung\r\n\r\n%1 of %2 records updated.")
                                           .arg(updated_)

@@ -21,6 +21,25 @@ namespace preisliste {
 
 namespace {
 
+// What one stage reports, 0..100, as the action value and as its share of
+// the overall value. Called once per row, so it only scales and passes on.
+class StageProgress : public ProgressSink {
+public:
+    StageProgress(ProgressSink &run, StageShare share) : run_(run), share_(share) {}
+    // The stage reports its own percent; stages report both values alike.
+    bool SetProgress(int, int action) override
+    {
+        return run_.SetProgress(share_.from + (share_.to - share_.from) * action / 100, action);
+    }
+    bool StopRequested() const override { return run_.StopRequested(); }
+    bool Start() { return SetProgress(0, 0); }
+    bool Finish() { return SetProgress(100, 100); }
+
+private:
+    ProgressSink &run_;
+    StageShare share_;
+};
+
 // Fetches the customer's list into a temporary file, which is kept, and points
 // `file` at it. A failed download or a list without data lines ends the run
 // without a message box; why goes to `failure`.
@@ -43,14 +62,23 @@ bool DownloadPriceList(const RunRequest &request, const ProgressSink &stop, QStr
 // shown its own message.
 bool RunStages(const RunRequest &request, const QString &file, RunContext &context)
 {
+    const auto inShare = [&context](StageProgress &progress) {
+        return RunContext{context.database, progress, context.messages};
+    };
     if (request.source != PriceListSource::None) {
-        if (!ImportPriceListFile(file, context))
+        StageProgress importProgress(context.progress, kImportShare);
+        RunContext import = inShare(importProgress);
+        if (!ImportPriceListFile(file, import))
             return false;
-        if (!MergePriceList(request.rule, context))
+        StageProgress mergeProgress(context.progress, kMergeShare);
+        RunContext merge = inShare(mergeProgress);
+        if (!MergePriceList(request.rule, merge))
             return false;
     }
     // Every run re-prices, also one without a price list.
-    return RecalculateSellingPrices(request.rule, context);
+    StageProgress recalculationProgress(context.progress, kRecalculationShare);
+    RunContext recalculation = inShare(recalculationProgress);
+    return RecalculateSellingPrices(request.rule, recalculation);
 }
 
 // A stage that throws instead of answering false (an amount out of range, a
@@ -122,8 +150,13 @@ std::optional<ChangeReport> CompareWithTariffBefore(const RunRequest &request, R
         .vat = request.rule.VAT(),
     };
     QString error;
-    std::optional<ChangeReport> report = CompareTariffs(sources, csv, context.progress, error);
-    if (!report && !error.isEmpty())
+    StageProgress progress(context.progress, kReportShare);
+    if (progress.Start())
+        return std::nullopt;
+    std::optional<ChangeReport> report = CompareTariffs(sources, csv, progress, error);
+    if (report)
+        progress.Finish();
+    else if (!error.isEmpty())
         context.messages.ShowError(QStringLiteral("Fehler: ") + error);
     return report;
 }
@@ -160,9 +193,13 @@ public:
         // The download comes before the transaction: however long the server
         // takes, Telvoro is never kept from writing to its database meanwhile.
         told_.priceListFile = request_.priceListFile;
-        if (request_.source == PriceListSource::Download
-            && !DownloadPriceList(request_, progress_, told_.priceListFile, told_.downloadFailure))
-            return progress_.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
+        if (request_.source == PriceListSource::Download) {
+            StageProgress download(progress_, kDownloadShare);
+            download.Start();
+            if (!DownloadPriceList(request_, progress_, told_.priceListFile, told_.downloadFailure))
+                return progress_.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
+            download.Finish();
+        }
 
         SqlTransaction transaction(*connection);
         if (!transaction.Begin()) {
@@ -175,9 +212,15 @@ public:
         TariffSnapshot before;
         before.Start(connection->Path(), request_.busyTimeoutMs);
         PendingBackup backup;
-        if (request_.backupFirst && !request_.dryRun && !backup.Take(connection->Path(), request_.busyTimeoutMs)) {
-            messages_.ShowError(backup.Error());
-            return RunOutcome::Failed;
+        if (request_.backupFirst && !request_.dryRun) {
+            StageProgress backupProgress(progress_, kBackupShare);
+            if (backupProgress.Start())
+                return RunOutcome::Stopped;
+            if (!backup.Take(connection->Path(), request_.busyTimeoutMs)) {
+                messages_.ShowError(backup.Error());
+                return RunOutcome::Failed;
+            }
+            backupProgress.Finish();
         }
         const RunOutcome outcome = RunInTransaction(*connection, transaction, backup, before);
         if (transaction.IsActive())

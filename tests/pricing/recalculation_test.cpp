@@ -89,7 +89,7 @@ TEST(RecalculateSellingPrices, WritesChangedPricesAndCountsEveryRow)
     EXPECT_EQ(message.title, QStringLiteral("Neuberechnung"));
     EXPECT_EQ(message.text, CountText(2, 4));
     EXPECT_EQ(recalculation.progress.history,
-              (QList<std::pair<int, int>>{{0, 0}, {25, -1}, {50, -1}, {75, -1}, {100, -1}}));
+              (QList<std::pair<int, int>>{{0, 0}, {25, 25}, {50, 50}, {75, 75}, {100, 100}}));
 }
 
 TEST(RecalculateSellingPrices, NullPriceIsSelectedByThePriceAndProfitCriteriaOnly)
