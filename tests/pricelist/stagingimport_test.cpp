@@ -1,4 +1,5 @@
 #include "pricelist/stagingimport.h"
+#include "common/stageresult.h"
 
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
@@ -31,7 +32,10 @@ protected:
     {
         progress_ = test::ScriptedProgress(stopAtCall);
         RunContext context{*connection_, progress_, messages_};
-        return ImportPriceListFile(path, context);
+        // What the operator would see, as a run shows it.
+        const StageResult result = ImportPriceListFile(path, context);
+        TellOperator(result, messages_);
+        return result.IsDone();
     }
 
     // Import2 row by row: prefix|name|price, Null as NULL.

@@ -1,4 +1,5 @@
 #include "common/telvorosettings.h"
+#include "common/stageresult.h"
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
 #include "db/tariffdatabase.h"
@@ -47,7 +48,10 @@ struct Recalculation {
     bool Run(const CRecalcVk &rule)
     {
         RunContext context{*connection, progress, messages};
-        const bool ok = RecalculateSellingPrices(rule, context);
+        // What the operator would see, as a run shows it.
+        const StageResult result = RecalculateSellingPrices(rule, context);
+        TellOperator(result, messages);
+        const bool ok = result.IsDone();
         if (ok)
             EXPECT_TRUE(transaction->Commit());
         else
