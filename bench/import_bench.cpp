@@ -58,7 +58,7 @@ double TimeOneImport(SqliteConnection &connection, const QString &file, long &ro
         return -1;
     }
     RunContext context{connection, progress, messages};
-    if (!ImportPriceListFile(file, context))
+    if (!ImportPriceListFile(file, context).IsDone())
         return -1;
     if (!transaction.Commit()) {
         std::fprintf(stderr, "COMMIT: %s\n", transaction.Error().toLocal8Bit().constData());

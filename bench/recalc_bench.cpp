@@ -141,7 +141,9 @@ int main(int argc, char *argv[])
         RunContext context{*connection, progress, messages};
         QElapsedTimer timer;
         timer.start();
-        const bool ok = RecalculateSellingPrices(rule, context);
+        const StageResult result = RecalculateSellingPrices(rule, context);
+        TellOperator(result, messages);
+        const bool ok = result.IsDone();
         seconds.push_back(double(timer.nsecsElapsed()) / 1e9);
         transaction.Rollback(); // every repetition starts from the same prices
         if (!ok) {

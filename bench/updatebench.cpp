@@ -173,34 +173,27 @@ public:
     QString statistics;
 };
 
-// Notes when each step starts: the fixed progress calls of the import and
-// the merge, matched strictly in their order, so that the per-row calls in
-// between never count as a step.
+// Notes when each stage starts: a stage begins with the action value 0 at
+// the start of its share of the overall value. The per-row calls within a
+// stage never match another stage's start, so they never count as one.
 class StageClock : public ProgressSink {
 public:
     StageClock() { timer_.start(); }
     bool SetProgress(int overall, int action) override
     {
-        if (next_ < std::size(kSteps) && kSteps[next_].overall == overall && kSteps[next_].action == action)
-            marks.push_back({kSteps[next_++].label, timer_.nsecsElapsed()});
+        if (action != 0)
+            return false;
+        for (const StageShare &stage : kRunStages) {
+            if (stage.from == overall && (marks.empty() || marks.back().first != stage.name))
+                marks.push_back({stage.name, timer_.nsecsElapsed()});
+        }
         return false;
     }
     bool StopRequested() const override { return false; }
     std::vector<std::pair<const char *, qint64>> marks;
 
 private:
-    struct Step {
-        int overall;
-        int action;
-        const char *label;
-    };
-    static constexpr Step kSteps[] = {
-        {0, 0, "import"}, {5, 5, "fill-in"}, {15, -1, "copy"}, {17, -1, "prefixes"}, {25, -1, "clean-up"},
-        {30, -1, "tmpMaxPreis+indexes"}, {35, -1, "name match"}, {32, -1, "prefix match"},
-        {40, 30, "matched fill-in"}, {45, -1, "vote"}, {100, 70, "parent"}, {100, 80, "new"},
-        {92, 100, "refill"}, {98, 100, "drop"}, {100, 100, "commit"}};
     QElapsedTimer timer_;
-    size_t next_ = 0;
 };
 
 struct Timing {

@@ -14,4 +14,12 @@ struct RunContext {
     MessageSink &messages;
 };
 
+// Tells how far the stage under way is, from 0 to 100; true when the operator
+// asked to stop. A stage run on its own is the whole run, so both values are
+// the stage's; RunUpdate gives each stage its share of the overall value.
+inline bool StageProgressed(RunContext &context, int percent)
+{
+    return context.progress.SetProgress(percent, percent);
+}
+
 } // namespace preisliste

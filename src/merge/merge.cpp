@@ -6,7 +6,6 @@
 #include "pricing/recalcvk.h"
 
 #include <cmath>
-#include <exception>
 #include <functional>
 
 namespace preisliste {
@@ -22,30 +21,44 @@ SqliteConnection &Database(const MergeContext &merge)
     return merge.run.database;
 }
 
-void ShowFailure(const MergeContext &merge, const QString &description)
+// Records why the merge cannot go on; the step then answers false.
+void RecordFailure(MergeContext &merge, const QString &description)
 {
-    merge.run.messages.ShowError(QStringLiteral("Fehler: ") + description);
+    merge.failure = StageResult::Failed(description);
 }
 
-// SetProgress; true when the operator asked to stop. The merge then ends at
-// once, without a message.
-bool Stopped(MergeContext &merge, int overall, int action)
+// What a phase whose steps answered `completed` returns: a step that failed
+// has recorded why; one that answered false without a reason was stopped.
+StageResult PhaseResult(const MergeContext &merge, bool completed)
 {
-    return merge.run.progress.SetProgress(overall, action);
+    if (completed)
+        return StageResult::Done();
+    return merge.failure ? *merge.failure : StageResult::Stopped();
 }
 
-bool StopChecked(const MergeContext &merge)
+// Reports how far the merge is, 0..100; true when the operator asked to
+// stop. The merge then ends at once, without a message.
+bool Stopped(MergeContext &merge, int percent)
 {
-    return merge.run.progress.StopRequested();
+    return StageProgressed(merge.run, percent);
 }
 
-// Runs one statement that returns no rows. False after the "Fehler: "
-// message. `rowsAffected` receives the rows the engine reports as changed.
+// The merge's progress while a walk goes through its rows: the walks take
+// most of the time, so they get most of the range.
+struct WalkRange {
+    int from;
+    int to;
+};
+constexpr WalkRange kVoteRange{20, 50};
+constexpr WalkRange kParentRange{50, 80};
+
+// Runs one statement that returns no rows. False after recording why it
+// failed. `rowsAffected` receives the rows the engine reports as changed.
 bool Execute(MergeContext &merge, const QString &sql, int *rowsAffected = nullptr)
 {
     SqliteStatement statement = Database(merge).Prepare(sql);
     if (statement.Failed() || !statement.Run()) {
-        ShowFailure(merge, statement.Error());
+        RecordFailure(merge, statement.Error());
         return false;
     }
     if (rowsAffected)
@@ -62,13 +75,13 @@ bool ExecuteAll(MergeContext &merge, const QStringList &statements)
     return true;
 }
 
-// The single number a query returns; empty after the "Fehler: " message.
+// The single number a query returns; empty after recording why not.
 std::optional<qint64> QueryNumber(MergeContext &merge, const QString &sql)
 {
     SqliteStatement statement = Database(merge).Prepare(sql);
     if (statement.Next())
         return statement.Int64(0);
-    ShowFailure(merge, statement.Failed() ? statement.Error() : QStringLiteral("keine Antwort auf ") + sql);
+    RecordFailure(merge, statement.Failed() ? statement.Error() : QStringLiteral("keine Antwort auf ") + sql);
     return std::nullopt;
 }
 
@@ -117,7 +130,8 @@ using PriceGroup = std::function<bool(Group &)>;
 // old name. Each pass groups its rows afresh, starting with its first row: a
 // name and price remembered from the vote would otherwise let the first group
 // of the parent search (same name, purchase price 0) skip its look-up.
-bool WalkUnpricedRows(MergeContext &merge, int state, const StartsGroup &startsGroup, const PriceGroup &priceGroup)
+bool WalkUnpricedRows(MergeContext &merge, WalkRange range, int state, const StartsGroup &startsGroup,
+                      const PriceGroup &priceGroup)
 {
     const std::optional<qint64> total = QueryNumber(merge, mergesql::CountUnpricedRows());
     if (!total)
@@ -125,7 +139,7 @@ bool WalkUnpricedRows(MergeContext &merge, int state, const StartsGroup &startsG
     SqliteStatement rows = Database(merge).Prepare(mergesql::SelectUnpricedRows());
     SqliteStatement assign = Database(merge).Prepare(mergesql::AssignGroupPrice());
     if (rows.Failed() || assign.Failed()) {
-        ShowFailure(merge, rows.Failed() ? rows.Error() : assign.Error());
+        RecordFailure(merge, rows.Failed() ? rows.Error() : assign.Error());
         return false;
     }
     Group group;
@@ -146,16 +160,16 @@ bool WalkUnpricedRows(MergeContext &merge, int state, const StartsGroup &startsG
             assign.BindText(3, group.oldName);
             assign.BindInt64(4, row.rowId);
             if (!assign.Run()) {
-                ShowFailure(merge, assign.Error());
+                RecordFailure(merge, assign.Error());
                 return false;
             }
         }
         ++counter;
-        if (Stopped(merge, RowPercent(counter, *total), -1))
+        if (Stopped(merge, range.from + RowPercent(counter, *total) * (range.to - range.from) / 100))
             return false;
     }
     if (rows.Failed()) {
-        ShowFailure(merge, rows.Error());
+        RecordFailure(merge, rows.Error());
         return false;
     }
     return true;
@@ -173,7 +187,7 @@ bool VoteForGroupPrice(MergeContext &merge, SqliteStatement &vote, Group &group)
     }
     vote.Reset();
     if (vote.Failed()) {
-        ShowFailure(merge, vote.Error());
+        RecordFailure(merge, vote.Error());
         return false;
     }
     return true;
@@ -197,7 +211,7 @@ bool FindParentPrice(MergeContext &merge, SqliteStatement &lookup, Group &group)
         }
         lookup.Reset();
         if (lookup.Failed()) {
-            ShowFailure(merge, lookup.Error());
+            RecordFailure(merge, lookup.Error());
             return false;
         }
         if (found)
@@ -215,119 +229,105 @@ std::optional<MergeContext> CreateMergeContext(const CRecalcVk &rule, RunContext
     const Currency minSellRate = rule.MinSellRateValue;
     const double vat = rule.VAT();
     MergeContext merge{context, useMinSellRate ? minSellRate : Currency(), (vat + 1.0) * (margin / 100.0 + 1.0)};
-    if (!std::isfinite(merge.NewPriceFactor)) {
-        context.messages.ShowError(QStringLiteral("Fehler: Mehrwertsteuer oder Marge der Preisregel ist keine Zahl."));
+    if (!std::isfinite(merge.NewPriceFactor))
         return std::nullopt;
-    }
     return merge;
 }
 
-bool CleanUpBeforeMerge(MergeContext &merge)
+StageResult CleanUpBeforeMerge(MergeContext &merge)
 {
     using namespace mergesql;
-    if (!ExecuteAll(merge, DropLeftoverTables()))
-        return false;
+    if (Stopped(merge, 0) || !ExecuteAll(merge, DropLeftoverTables()))
+        return PhaseResult(merge, false);
     SqliteStatement columns = Database(merge).Prepare(ListNumbersColumns());
     bool hasIsEdited = false;
     while (!hasIsEdited && columns.Next())
         hasIsEdited = columns.Text(1).compare(QLatin1String("IsEdited"), Qt::CaseInsensitive) == 0;
-    if (columns.Failed()) {
-        ShowFailure(merge, columns.Error());
-        return false;
-    }
-    return (hasIsEdited || Execute(merge, AddIsEditedColumn())) && Execute(merge, ClearMissingIsEdited());
+    if (columns.Failed())
+        return StageResult::Failed(columns.Error());
+    return PhaseResult(merge, (hasIsEdited || Execute(merge, AddIsEditedColumn()))
+                                  && Execute(merge, ClearMissingIsEdited()));
 }
 
-bool PrepareMergeTables(MergeContext &merge)
+StageResult PrepareMergeTables(MergeContext &merge)
 {
     using namespace mergesql;
-    if (Stopped(merge, 5, 5) || !Execute(merge, MakeLowPricesNegative(merge.MinRate))
-        || Stopped(merge, 7, -1) || !Execute(merge, FillInMissingPrices(merge.NewPriceFactor))
-        || Stopped(merge, 1, -1) || !Execute(merge, RaiseComputedInternationalPrices(merge.MinRate))
-        || Stopped(merge, 13, -1) || !Execute(merge, MakeNegativePricesPositive())
-        || Stopped(merge, 15, -1) || !Execute(merge, CopyNumbersToPrevious())
-        || Stopped(merge, 17, -1) || !Execute(merge, DeleteNationalFormFromPrevious())
-        || Stopped(merge, 19, -1) || !Execute(merge, PreviousPrefixesToListForm())
-        || Stopped(merge, 22, -1)
-        || Stopped(merge, 25, -1) || !Execute(merge, CleanUpStagedRows()))
-        return false;
+    if (Stopped(merge, 1) || !Execute(merge, MakeLowPricesNegative(merge.MinRate))
+        || Stopped(merge, 2) || !Execute(merge, FillInMissingPrices(merge.NewPriceFactor))
+        || Stopped(merge, 3) || !Execute(merge, RaiseComputedInternationalPrices(merge.MinRate))
+        || Stopped(merge, 4) || !Execute(merge, MakeNegativePricesPositive())
+        || Stopped(merge, 5) || !Execute(merge, CopyNumbersToPrevious())
+        || Stopped(merge, 7) || !Execute(merge, DeleteNationalFormFromPrevious())
+        || Stopped(merge, 8) || !Execute(merge, PreviousPrefixesToListForm())
+        || Stopped(merge, 9) || !Execute(merge, CleanUpStagedRows()))
+        return PhaseResult(merge, false);
 
     // A list without one usable row would replace the whole tariff by the
     // kept national rows.
     const std::optional<qint64> hasRows = QueryNumber(merge, HasStagedRows());
     if (!hasRows)
-        return false;
-    if (*hasRows == 0) {
-        merge.run.messages.ShowError(kNoValidEntriesMessage);
-        return false;
-    }
-    return !Stopped(merge, 30, -1) && ExecuteAll(merge, BuildTmpMaxPreisAndIndexes());
+        return PhaseResult(merge, false);
+    if (*hasRows == 0)
+        return StageResult::Failed(kNoValidEntriesMessage, FailureKind::Sentence);
+    return PhaseResult(merge, !Stopped(merge, 10) && ExecuteAll(merge, BuildTmpMaxPreisAndIndexes()));
 }
 
-bool CarryOverSellingPrices(MergeContext &merge)
+StageResult CarryOverSellingPrices(MergeContext &merge)
 {
     using namespace mergesql;
-    return !Stopped(merge, 32, -1)
-           && !Stopped(merge, 35, -1) && Execute(merge, MatchByName(), &merge.SameNameCount)
-           && !Stopped(merge, 32, -1) && Execute(merge, MatchByPrefix(), &merge.SamePrefixCount)
-           && !Stopped(merge, 40, 30) && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor))
-           && !StopChecked(merge) && Execute(merge, RaiseFilledInPrices(merge.MinRate))
-           && !StopChecked(merge) && Execute(merge, UnmarkFilledInRows());
+    return PhaseResult(merge, !Stopped(merge, 13) && Execute(merge, MatchByName(), &merge.SameNameCount)
+           && !Stopped(merge, 15) && Execute(merge, MatchByPrefix(), &merge.SamePrefixCount)
+           && !Stopped(merge, 17) && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor))
+           && !Stopped(merge, 18) && Execute(merge, RaiseFilledInPrices(merge.MinRate))
+           && !Stopped(merge, 19) && Execute(merge, UnmarkFilledInRows()));
 }
 
-bool PriceByDestinationVote(MergeContext &merge)
+StageResult PriceByDestinationVote(MergeContext &merge)
 {
-    if (Stopped(merge, 45, -1))
-        return false;
+    if (Stopped(merge, kVoteRange.from))
+        return StageResult::Stopped();
     SqliteStatement vote = Database(merge).Prepare(mergesql::VoteForPrice());
-    if (vote.Failed()) {
-        ShowFailure(merge, vote.Error());
-        return false;
-    }
+    if (vote.Failed())
+        return StageResult::Failed(vote.Error());
     const bool walked = WalkUnpricedRows(
-        merge, kStateVote,
+        merge, kVoteRange, kStateVote,
         [](const UnpricedRow &row, const Group &group) { return !SameName(row.name, group.name); },
         [&](Group &group) { return VoteForGroupPrice(merge, vote, group); });
-    return walked && !Stopped(merge, 100, 70);
+    return PhaseResult(merge, walked);
 }
 
-bool PriceByParentName(MergeContext &merge)
+StageResult PriceByParentName(MergeContext &merge)
 {
     SqliteStatement lookup = Database(merge).Prepare(mergesql::FindParentRow());
-    if (lookup.Failed()) {
-        ShowFailure(merge, lookup.Error());
-        return false;
-    }
+    if (lookup.Failed())
+        return StageResult::Failed(lookup.Error());
     const bool walked = WalkUnpricedRows(
-        merge, kStateParent,
+        merge, kParentRange, kStateParent,
         [](const UnpricedRow &row, const Group &group) {
             return !SameName(row.name, group.name) || row.purchase != group.purchase;
         },
         [&](Group &group) { return FindParentPrice(merge, lookup, group); });
-    return walked && !Stopped(merge, 100, 80);
+    return PhaseResult(merge, walked);
 }
 
-bool PriceNewDestinations(MergeContext &merge)
+StageResult PriceNewDestinations(MergeContext &merge)
 {
     using namespace mergesql;
-    return Execute(merge, PriceRemainingRows(merge.NewPriceFactor), &merge.NewDestinationCount)
-           && !StopChecked(merge) && Execute(merge, RaiseNewDestinationPrices(merge.MinRate))
-           && !StopChecked(merge) && Execute(merge, MarkNewDestinations());
+    return PhaseResult(merge, !Stopped(merge, 81) && Execute(merge, PriceRemainingRows(merge.NewPriceFactor), &merge.NewDestinationCount)
+           && !Stopped(merge, 82) && Execute(merge, RaiseNewDestinationPrices(merge.MinRate))
+           && !Stopped(merge, 83) && Execute(merge, MarkNewDestinations()));
 }
 
-bool WriteBackTariff(MergeContext &merge)
+StageResult WriteBackTariff(MergeContext &merge)
 {
     using namespace mergesql;
-    return !Stopped(merge, 82, 100) && Execute(merge, KeepMissingNationalRows())
-           && !Stopped(merge, 84, 100) && Execute(merge, StagedPrefixesToTariffForm())
-           && !Stopped(merge, 86, 100)
-           && !Stopped(merge, 88, 100)
-           && !Stopped(merge, 90, 100)
-           && !Stopped(merge, 92, 100) && Execute(merge, EmptyNumbers())
-           && !Stopped(merge, 94, 100) && Execute(merge, FillNumbersFromStaging())
-           && !Stopped(merge, 98, 100) && Execute(merge, DropNumbersPrevious())
-           && !Stopped(merge, 99, 100) && ExecuteAll(merge, DropStagingAndTmpMaxPreis())
-           && !Stopped(merge, 100, 100);
+    return PhaseResult(merge, !Stopped(merge, 84) && Execute(merge, KeepMissingNationalRows())
+           && !Stopped(merge, 86) && Execute(merge, StagedPrefixesToTariffForm())
+           && !Stopped(merge, 88) && Execute(merge, EmptyNumbers())
+           && !Stopped(merge, 90) && Execute(merge, FillNumbersFromStaging())
+           && !Stopped(merge, 97) && Execute(merge, DropNumbersPrevious())
+           && !Stopped(merge, 99) && ExecuteAll(merge, DropStagingAndTmpMaxPreis())
+           && !Stopped(merge, 100));
 }
 
 QString UpdateStatisticsText(const MergeContext &merge)
@@ -343,27 +343,18 @@ QString UpdateStatisticsText(const MergeContext &merge)
     }.join(QStringLiteral("\r\n"));
 }
 
-void ShowUpdateStatistics(const MergeContext &merge)
+StageResult MergePriceList(const CRecalcVk &rule, RunContext &context)
 {
-    merge.run.messages.ShowMessage(MessageIcon::Information, kUpdateInfoTitle, UpdateStatisticsText(merge));
-}
-
-bool MergePriceList(const CRecalcVk &rule, RunContext &context)
-{
-    try {
-        std::optional<MergeContext> merge = CreateMergeContext(rule, context);
-        if (!merge)
-            return false;
-        if (!CleanUpBeforeMerge(*merge) || !PrepareMergeTables(*merge) || !CarryOverSellingPrices(*merge) || !PriceByDestinationVote(*merge)
-            || !PriceByParentName(*merge) || !PriceNewDestinations(*merge) || !WriteBackTariff(*merge))
-            return false;
-        ShowUpdateStatistics(*merge);
-        return true;
-    } catch (const std::exception &error) {
-        // A value outside the currency range, a failed allocation.
-        context.messages.ShowError(QStringLiteral("Fehler: ") + QString::fromUtf8(error.what()));
-        return false;
+    std::optional<MergeContext> merge = CreateMergeContext(rule, context);
+    if (!merge)
+        return StageResult::Failed(QStringLiteral("Mehrwertsteuer oder Marge der Preisregel ist keine Zahl."));
+    for (const auto phase : {CleanUpBeforeMerge, PrepareMergeTables, CarryOverSellingPrices, PriceByDestinationVote,
+                             PriceByParentName, PriceNewDestinations, WriteBackTariff}) {
+        StageResult result = phase(*merge);
+        if (!result.IsDone())
+            return result;
     }
+    return StageResult::Done(StageNotice{kUpdateInfoTitle, UpdateStatisticsText(*merge)});
 }
 
 } // namespace preisliste

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/currency.h"
+#include "common/stageresult.h"
 
 #include <QString>
 
@@ -14,10 +15,10 @@ struct RunContext;
 // Merges the price list staged in Import2 into the tariff table Numbers, on
 // the run's connection and inside its transaction: the operator's selling
 // prices carry over wherever a destination name or prefix is recognised, the
-// rest is priced, Numbers is replaced by the staged rows, and the "Update
-// Info" statistics are shown. Returns false after a stop (no message) or a
-// failure (one message); the caller then rolls back.
-bool MergePriceList(const CRecalcVk &rule, RunContext &context);
+// rest is priced, and Numbers is replaced by the staged rows. A finished
+// merge has the "Update Info" statistics as its notice; after a stop or a
+// failure the caller rolls back.
+StageResult MergePriceList(const CRecalcVk &rule, RunContext &context);
 
 // The values of one merge, passed to every phase.
 struct MergeContext {
@@ -29,26 +30,24 @@ struct MergeContext {
     int NewPrefixCount = 0;
     int NewSubdestinationCount = 0;
     int NewDestinationCount = 0;
+    std::optional<StageResult> failure; // why a step could not go on
 };
 
 // Reads margin, UseMinSellRate, MinSellRateValue and VAT of the rule, in this
 // order. The factor is (VAT + 1) x (margin / 100 + 1): the margin, already a
 // fraction, is divided by 100 once more, so VAT 19 % and margin 37.5 % give
 // 1.1944625. The recalculation after the merge applies the operator's full
-// rule to the rows it selects. Empty, after a message, when the factor is no
-// finite number.
+// rule to the rows it selects. Empty when the factor is no finite number.
 std::optional<MergeContext> CreateMergeContext(const CRecalcVk &rule, RunContext &context);
 
-// The phases in the order MergePriceList runs them. Each returns false after
-// a stop or a failure.
-bool CleanUpBeforeMerge(MergeContext &merge);
-bool PrepareMergeTables(MergeContext &merge);
-bool CarryOverSellingPrices(MergeContext &merge);
-bool PriceByDestinationVote(MergeContext &merge);
-bool PriceByParentName(MergeContext &merge);
-bool PriceNewDestinations(MergeContext &merge);
-bool WriteBackTariff(MergeContext &merge);
-void ShowUpdateStatistics(const MergeContext &merge);
+// The phases in the order MergePriceList runs them.
+StageResult CleanUpBeforeMerge(MergeContext &merge);
+StageResult PrepareMergeTables(MergeContext &merge);
+StageResult CarryOverSellingPrices(MergeContext &merge);
+StageResult PriceByDestinationVote(MergeContext &merge);
+StageResult PriceByParentName(MergeContext &merge);
+StageResult PriceNewDestinations(MergeContext &merge);
+StageResult WriteBackTariff(MergeContext &merge);
 
 inline const QString kUpdateInfoTitle = QStringLiteral("Update Info");
 inline const QString kNoValidEntriesMessage = QStringLiteral("Die Preisliste enthält keine gültigen Einträge.");

@@ -18,21 +18,21 @@ QString AddIsEditedColumn();                                //     only when Lis
 QString ClearMissingIsEdited();
 
 // --- PrepareMergeTables -------------------------------------------------------
-QString MakeLowPricesNegative(Currency minRate);            // 5, 5
-QString FillInMissingPrices(double newPriceFactor);         // 7
-QString RaiseComputedInternationalPrices(Currency minRate); // 1
-QString MakeNegativePricesPositive();                       // 13
-QString CopyNumbersToPrevious();                            // 15
-QString DeleteNationalFormFromPrevious();                   // 17
-QString PreviousPrefixesToListForm();                       // 19 (22: nothing left)
-QString CleanUpStagedRows();                                // 25
-QString HasStagedRows();                                    //     query: 0 or 1
-QStringList BuildTmpMaxPreisAndIndexes();                   // 30
+QString MakeLowPricesNegative(Currency minRate);
+QString FillInMissingPrices(double newPriceFactor);
+QString RaiseComputedInternationalPrices(Currency minRate);
+QString MakeNegativePricesPositive();
+QString CopyNumbersToPrevious();
+QString DeleteNationalFormFromPrevious();
+QString PreviousPrefixesToListForm();
+QString CleanUpStagedRows();
+QString HasStagedRows();                                    // query: 0 or 1
+QStringList BuildTmpMaxPreisAndIndexes();
 
 // --- CarryOverSellingPrices ---------------------------------------------------
-QString MatchByName();                                      // 35
-QString MatchByPrefix();                                    // 32
-QString FillInMatchedPrices(double newPriceFactor);         // 40, 30
+QString MatchByName();
+QString MatchByPrefix();
+QString FillInMatchedPrices(double newPriceFactor);
 QString RaiseFilledInPrices(Currency minRate);
 QString UnmarkFilledInRows();
 
@@ -49,11 +49,11 @@ QString RaiseNewDestinationPrices(Currency minRate);
 QString MarkNewDestinations();
 
 // --- WriteBackTariff ----------------------------------------------------------
-QString KeepMissingNationalRows();                          // 82, 100
-QString StagedPrefixesToTariffForm();                       // 84 (86: nothing left)
-QString EmptyNumbers();                                     // 92
-QString FillNumbersFromStaging();                           // 94
-QString DropNumbersPrevious();                              // 98
-QStringList DropStagingAndTmpMaxPreis();                    // 99
+QString KeepMissingNationalRows();
+QString StagedPrefixesToTariffForm();
+QString EmptyNumbers();
+QString FillNumbersFromStaging();
+QString DropNumbersPrevious();
+QStringList DropStagingAndTmpMaxPreis();
 
 } // namespace preisliste::mergesql

@@ -101,22 +101,21 @@ private:
     SqliteStatement statement_;
 };
 
-void RejectFile(MessageSink &messages, const QString &reason)
+StageResult RejectFile(const QString &reason)
 {
-    messages.ShowError(QStringLiteral("Falsche Datei"));
-    messages.ShowError(QStringLiteral("Fehler: ") + reason);
+    return StageResult::Failed(reason, FailureKind::WrongFile);
 }
 
-bool CreateStagingTables(RunContext &context)
+// Empty when the tables are ready, else why not.
+std::optional<QString> CreateStagingTables(RunContext &context)
 {
     SqliteConnection &database = context.database;
     if (database.Exec(QStringLiteral("DROP TABLE IF EXISTS Import2")) && database.Exec(kCreateImport2Statement)
         && database.Exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS SkippedLines "
                                         "(LineNumber INTEGER, Line TEXT, Reason TEXT)"))
         && database.Exec(QStringLiteral("DELETE FROM ") + kSkippedLinesTable))
-        return true;
-    context.messages.ShowError(QStringLiteral("Fehler: ") + database.Error());
-    return false;
+        return std::nullopt;
+    return database.Error();
 }
 
 // Records the lines the import does not take. Few lines of a real list are
@@ -189,39 +188,31 @@ std::optional<QString> SkipReason(const QString &line, const PriceListFields &fi
     return PriceProblem(fields[2]);
 }
 
-bool ImportPriceListFile(const QString &path, RunContext &context)
+StageResult ImportPriceListFile(const QString &path, RunContext &context)
 {
-    if (context.progress.SetProgress(0, 0))
-        return false;
+    if (StageProgressed(context, 0))
+        return StageResult::Stopped();
 
     PriceListReader reader;
-    if (!reader.Open(path)) {
-        RejectFile(context.messages, reader.ErrorString());
-        return false;
-    }
-    if (reader.ReadHeader().form == PriceListForm::NotAPriceList) {
-        RejectFile(context.messages,
-                   QStringLiteral("Die Datei %1 ist keine Preisliste: Die erste Zeile muss mit „%2“ "
-                                  "oder „%3“ beginnen.")
-                       .arg(path, kPlainFormMarker, kServerFormMarker));
-        return false;
-    }
-    if (!CreateStagingTables(context))
-        return false;
+    if (!reader.Open(path))
+        return RejectFile(reader.ErrorString());
+    if (reader.ReadHeader().form == PriceListForm::NotAPriceList)
+        return RejectFile(QStringLiteral("Die Datei %1 ist keine Preisliste: Die erste Zeile muss mit „%2“ "
+                                         "oder „%3“ beginnen.")
+                              .arg(path, kPlainFormMarker, kServerFormMarker));
+    if (const std::optional<QString> failure = CreateStagingTables(context))
+        return StageResult::Failed(*failure);
     StagingInsert insert(context.database);
     SkippedLineRecorder skipped(context.database);
-    if (!insert.IsPrepared() || skipped.Failed()) {
-        context.messages.ShowError(QStringLiteral("Fehler: ")
-                                   + (insert.IsPrepared() ? skipped.Error() : insert.Error()));
-        return false;
-    }
+    if (!insert.IsPrepared() || skipped.Failed())
+        return StageResult::Failed(insert.IsPrepared() ? skipped.Error() : insert.Error());
     qint64 stagedCount = 0;
     qint64 skippedCount = 0;
     std::optional<QString> firstSkipped;
     SeparatorCheck separators;
     while (const std::optional<QString> line = reader.ReadFileLine()) {
-        if (context.progress.SetProgress(PercentRead(reader), 0))
-            return false;
+        if (StageProgressed(context, PercentRead(reader)))
+            return StageResult::Stopped();
         if (line->isEmpty())
             continue; // an empty line between data lines carries nothing
         separators.Note(*line);
@@ -231,27 +222,22 @@ bool ImportPriceListFile(const QString &path, RunContext &context)
         if (reason && !firstSkipped)
             firstSkipped = QStringLiteral("Zeile %1: „%2“ – %3").arg(reader.LineNumber()).arg(*line, *reason);
         (reason ? skippedCount : stagedCount)++;
-        if (!stored) {
-            context.messages.ShowError(QStringLiteral("Fehler: Die Preisliste konnte nicht übernommen werden: ")
+        if (!stored)
+            return StageResult::Failed(QStringLiteral("Die Preisliste konnte nicht übernommen werden: ")
                                        + (reason ? skipped.Error() : insert.Error()));
-            return false;
-        }
     }
-    if (separators.LooksCommaSeparated()) {
-        RejectFile(context.messages, SeparatorCheck::Message(path));
-        return false;
-    }
+    if (separators.LooksCommaSeparated())
+        return RejectFile(SeparatorCheck::Message(path));
     // Not one line taken: the list is of another kind, or of another
     // separator; the first line skipped shows which.
-    if (stagedCount == 0 && firstSkipped) {
-        context.messages.ShowError(QStringLiteral("Die Preisliste enthält keine gültigen Einträge. Keine ihrer %1 "
+    if (stagedCount == 0 && firstSkipped)
+        return StageResult::Failed(QStringLiteral("Die Preisliste enthält keine gültigen Einträge. Keine ihrer %1 "
                                                   "Datenzeilen wurde übernommen, etwa %2.")
                                        .arg(skippedCount)
-                                       .arg(*firstSkipped));
-        return false;
-    }
-    context.progress.SetProgress(14, 100);
-    return true;
+                                       .arg(*firstSkipped),
+                                   FailureKind::Sentence);
+    StageProgressed(context, 100);
+    return StageResult::Done();
 }
 
 } // namespace preisliste

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/stageresult.h"
 #include "pricelist/pricelistfile.h"
 
 #include <QString>
@@ -26,9 +27,9 @@ inline const QString kSkippedLinesTable = QStringLiteral("temp.SkippedLines");
 std::optional<QString> SkipReason(const QString &line, const PriceListFields &fields);
 
 // Reads the price list at `path` into Import2, inside the run's transaction;
-// the lines it skips go to kSkippedLinesTable. Returns false when the file is
-// rejected, the database refuses a row, or the operator stops the run; the
-// caller then rolls back.
-bool ImportPriceListFile(const QString &path, RunContext &context);
+// the lines it skips go to kSkippedLinesTable. Fails when the file is
+// rejected or the database refuses a row, and stops when the operator asks
+// to; the caller then rolls back.
+StageResult ImportPriceListFile(const QString &path, RunContext &context);
 
 } // namespace preisliste

@@ -33,41 +33,45 @@ public:
     {
     }
 
-    bool Run()
+    StageResult Run()
     {
         if (!CountRows())
-            return false;
-        if (context_.progress.SetProgress(0, 0))
-            return false;
+            return Failure();
+        if (StageProgressed(context_, 0))
+            return StageResult::Stopped();
         SqliteStatement rows = database_.Prepare(kSelectRows);
         if (rows.Failed())
-            return Fail(rows.Error());
+            return StageResult::Failed(rows.Error());
         SqliteStatement update = database_.Prepare(kUpdatePrice);
         if (update.Failed())
-            return Fail(update.Error());
+            return StageResult::Failed(update.Error());
         while (rows.Next()) {
             if (!RepriceRowReportingOverflow(rows, update))
-                return false;
+                return Failure();
             ++processed_;
-            if (context_.progress.SetProgress(PercentDone(processed_, total_), -1))
-                return false;
+            if (StageProgressed(context_, PercentDone(processed_, total_)))
+                return StageResult::Stopped();
         }
         if (rows.Failed())
-            return Fail(rows.Error());
-        context_.messages.ShowMessage(MessageIcon::Information, QStringLiteral("Neuberechnung"),
-                                      QStringLiteral("Preisneuberechnung\r\n\r\n%1 of %2 records updated.")
-                                          .arg(updated_)
-                                          .arg(total_));
-        return true;
-    }
-
-    bool Fail(const QString &description)
-    {
-        context_.messages.ShowError(QStringLiteral("Fehler: ") + description);
-        return false;
+            return StageResult::Failed(rows.Error());
+        if (processed_ == 0)
+            StageProgressed(context_, 100); // an empty tariff is done at once
+        return StageResult::Done(StageNotice{QStringLiteral("Neuberechnung"),
+                                             QStringLiteral("Preisneuberechnung\r\n\r\n%1 of %2 records updated.")
+                                                 .arg(updated_)
+                                                 .arg(total_)});
     }
 
 private:
+    // Records why the pass cannot go on; the step then answers false.
+    bool Fail(const QString &description)
+    {
+        failure_ = StageResult::Failed(description);
+        return false;
+    }
+
+    StageResult Failure() const { return failure_.value_or(StageResult::Failed(QString())); }
+
     bool CountRows()
     {
         SqliteStatement count = database_.Prepare(kCountRows);
@@ -118,7 +122,8 @@ private:
         try {
             return RepriceRow(row, update);
         } catch (const std::overflow_error &error) {
-            return Fail(QStringLiteral("%1 (Vorwahl %2)").arg(QString::fromUtf8(error.what()), row.Text(kNumber)));
+            failure_ = StageResult::FromException(error, QStringLiteral("Vorwahl %1").arg(row.Text(kNumber)));
+            return false;
         }
     }
 
@@ -128,11 +133,12 @@ private:
     qint64 total_ = 0;
     qint64 processed_ = 0;
     qint64 updated_ = 0;
+    std::optional<StageResult> failure_;
 };
 
 } // namespace
 
-bool RecalculateSellingPrices(const CRecalcVk &rule, RunContext &context)
+StageResult RecalculateSellingPrices(const CRecalcVk &rule, RunContext &context)
 {
     return Recalculation(rule, context).Run();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/stageresult.h"
+
 namespace preisliste {
 
 class CRecalcVk;
@@ -8,10 +10,10 @@ struct RunContext;
 // Applies `rule` to every row of Numbers in the run's transaction and writes
 // each selling price the rule changes; rows without a purchase price are
 // counted but left alone. Progress goes out after every row, and a stop ends
-// the pass with false (the run then rolls back). A finished pass shows
-// "<updated> of <total> records updated." under "Neuberechnung" and returns
-// true; a database error, or a price that is no number or leaves the
-// currency range, shows "Fehler: ..." and returns false.
-bool RecalculateSellingPrices(const CRecalcVk &rule, RunContext &context);
+// the pass (the run then rolls back). A finished pass has
+// "<updated> of <total> records updated." under "Neuberechnung" as its
+// notice; a database error, or a price that is no number or leaves the
+// currency range, fails it.
+StageResult RecalculateSellingPrices(const CRecalcVk &rule, RunContext &context);
 
 } // namespace preisliste

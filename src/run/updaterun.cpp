@@ -1,6 +1,7 @@
 #include "run/updaterun.h"
 
 #include "common/runsinks.h"
+#include "common/stageresult.h"
 #include "db/backup.h"
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
@@ -21,66 +22,93 @@ namespace preisliste {
 
 namespace {
 
+// What one stage reports, 0..100, as the action value and as its share of
+// the overall value. Called once per row, so it only scales and passes on.
+class StageProgress : public ProgressSink {
+public:
+    StageProgress(ProgressSink &run, StageShare share) : run_(run), share_(share) {}
+    // The stage reports its own percent; stages report both values alike.
+    bool SetProgress(int, int action) override
+    {
+        return run_.SetProgress(share_.from + (share_.to - share_.from) * action / 100, action);
+    }
+    bool StopRequested() const override { return run_.StopRequested(); }
+    bool Start() { return SetProgress(0, 0); }
+    bool Finish() { return SetProgress(100, 100); }
+
+private:
+    ProgressSink &run_;
+    StageShare share_;
+};
+
 // Fetches the customer's list into a temporary file, which is kept, and points
 // `file` at it. A failed download or a list without data lines ends the run
-// without a message box; why goes to `failure`.
-bool DownloadPriceList(const RunRequest &request, const ProgressSink &stop, QString &file, QString &failure)
+// without a message box; the result says why (also after a stop).
+StageResult DownloadPriceList(const RunRequest &request, const ProgressSink &stop, QString &file)
 {
     const QString customerId = request.customerId.trimmed();
     CDownloadList download(request.downloadLimits);
     const bool ok = download.DownloadList(customerId, false, &stop);
     if (ok && download.HasData()) {
         file = download.TempFileName();
-        return true;
+        return StageResult::Done();
     }
-    failure = ok ? QStringLiteral("Die Preisliste für die Kunden-ID „%1“ enthält keine Preiszeilen.").arg(customerId)
-                 : download.FailureText();
-    return false;
+    return StageResult::Failed(
+        ok ? QStringLiteral("Die Preisliste für die Kunden-ID „%1“ enthält keine Preiszeilen.").arg(customerId)
+           : download.FailureText());
+}
+
+// Once the operator has pressed "Stopp", the failures of statements given up
+// for it are no news: the run has been stopped.
+StageResult Settled(StageResult result, const ProgressSink &progress)
+{
+    if (result.IsFailed() && progress.StopRequested())
+        return StageResult::Stopped();
+    return result;
+}
+
+// Runs one stage within its share of the progress and tells the operator
+// what its result has to say.
+template <typename Stage>
+StageResult RunStage(RunContext &context, StageShare share, Stage &&stage)
+{
+    StageProgress progress(context.progress, share);
+    RunContext inShare{context.database, progress, context.messages};
+    const StageResult result = Settled(stage(inShare), context.progress);
+    TellOperator(result, context.messages);
+    return result;
 }
 
 // The stages of a run after the transaction has begun, on the price list in
-// `file`. Returns false when a stage failed or was stopped; that stage has
-// shown its own message.
-bool RunStages(const RunRequest &request, const QString &file, RunContext &context)
+// `file`, up to the first that does not finish.
+StageResult RunStages(const RunRequest &request, const QString &file, RunContext &context)
 {
     if (request.source != PriceListSource::None) {
-        if (!ImportPriceListFile(file, context))
-            return false;
-        if (!MergePriceList(request.rule, context))
-            return false;
+        StageResult result =
+            RunStage(context, kImportShare, [&](RunContext &stage) { return ImportPriceListFile(file, stage); });
+        if (result.IsDone())
+            result = RunStage(context, kMergeShare,
+                              [&](RunContext &stage) { return MergePriceList(request.rule, stage); });
+        if (!result.IsDone())
+            return result;
     }
     // Every run re-prices, also one without a price list.
-    return RecalculateSellingPrices(request.rule, context);
+    return RunStage(context, kRecalculationShare,
+                    [&](RunContext &stage) { return RecalculateSellingPrices(request.rule, stage); });
 }
 
-// A stage that throws instead of answering false (an amount out of range, a
-// failed allocation) is reported like a failed stage.
-bool RunStagesReportingErrors(const RunRequest &request, const QString &file, RunContext &context)
+// The one place where a stage that throws instead of answering (an amount out
+// of range, a failed allocation) becomes a failure.
+StageResult RunStagesCatchingExceptions(const RunRequest &request, const QString &file, RunContext &context)
 {
     try {
         return RunStages(request, file, context);
     } catch (const std::exception &error) {
-        context.messages.ShowError(QStringLiteral("Fehler: ") + QString::fromLocal8Bit(error.what()));
-        return false;
+        const StageResult failed = Settled(StageResult::FromException(error), context.progress);
+        TellOperator(failed, context.messages);
+        return failed;
     }
 }
-
-// Once the operator has pressed "Stopp", the errors of statements given up
-// for it are no news: a stopped run ends without a message of its own.
-class QuietAfterStop : public MessageSink {
-public:
-    QuietAfterStop(MessageSink &messages, const ProgressSink &progress) : messages_(messages), progress_(progress) {}
-    void ShowMessage(MessageIcon icon, const QString &title, const QString &text) override
-    {
-        if (icon == MessageIcon::Error && progress_.StopRequested())
-            return;
-        messages_.ShowMessage(icon, title, text);
-    }
-
-private:
-    MessageSink &messages_;
-    const ProgressSink &progress_;
-};
 
 // Holds the stages' messages until the transaction has ended: a message box
 // waiting for the operator would otherwise keep Telvoro from its database,
@@ -106,15 +134,13 @@ private:
     QList<Held> held_;
 };
 
-// Compares the tariff now with the copy taken at the start; the whole report
-// goes to `csv` when given.
-std::optional<ChangeReport> CompareWithTariffBefore(const RunRequest &request, RunContext &context,
-                                                    TariffSnapshot &before, QIODevice *csv)
+// Compares the tariff now with the copy taken at the start into `report`;
+// the whole report goes to `csv` when given.
+StageResult CompareWithTariffBefore(const RunRequest &request, RunContext &context, TariffSnapshot &before,
+                                    QIODevice *csv, std::optional<ChangeReport> &report)
 {
-    if (!before.Wait()) {
-        context.messages.ShowError(QStringLiteral("Fehler: ") + before.Error());
-        return std::nullopt;
-    }
+    if (!before.Wait())
+        return StageResult::Failed(before.Error());
     const ReportSources sources{
         .before = before.State(),
         .after = {&context.database, QStringLiteral("main.Numbers"), false},
@@ -122,10 +148,14 @@ std::optional<ChangeReport> CompareWithTariffBefore(const RunRequest &request, R
         .vat = request.rule.VAT(),
     };
     QString error;
-    std::optional<ChangeReport> report = CompareTariffs(sources, csv, context.progress, error);
-    if (!report && !error.isEmpty())
-        context.messages.ShowError(QStringLiteral("Fehler: ") + error);
-    return report;
+    StageProgress progress(context.progress, kReportShare);
+    if (progress.Start())
+        return StageResult::Stopped();
+    report = CompareTariffs(sources, csv, progress, error);
+    if (!report)
+        return error.isEmpty() ? StageResult::Stopped() : StageResult::Failed(error);
+    progress.Finish();
+    return StageResult::Done();
 }
 
 // Copies the report written during the run to `target`, replacing a file
@@ -154,19 +184,25 @@ public:
         QString openError;
         const auto connection = OpenTariffDatabase(request_.databaseFile, openError, request_.busyTimeoutMs);
         if (!connection) {
-            messages_.ShowError(openError);
+            TellOperator(StageResult::Failed(openError, FailureKind::Sentence), messages_);
             return RunOutcome::Failed;
         }
         // The download comes before the transaction: however long the server
         // takes, Telvoro is never kept from writing to its database meanwhile.
         told_.priceListFile = request_.priceListFile;
-        if (request_.source == PriceListSource::Download
-            && !DownloadPriceList(request_, progress_, told_.priceListFile, told_.downloadFailure))
-            return progress_.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
+        if (request_.source == PriceListSource::Download) {
+            StageProgress download(progress_, kDownloadShare);
+            download.Start();
+            const StageResult result = DownloadPriceList(request_, progress_, told_.priceListFile);
+            told_.downloadFailure = result.reason;
+            if (!result.IsDone())
+                return OutcomeOf(Settled(result, progress_));
+            download.Finish();
+        }
 
         SqlTransaction transaction(*connection);
         if (!transaction.Begin()) {
-            messages_.ShowError(QStringLiteral("Fehler: ") + transaction.Error());
+            TellOperator(StageResult::Failed(transaction.Error()), messages_);
             return RunOutcome::Failed;
         }
         // Taken inside the transaction, whose write lock keeps every other
@@ -175,9 +211,15 @@ public:
         TariffSnapshot before;
         before.Start(connection->Path(), request_.busyTimeoutMs);
         PendingBackup backup;
-        if (request_.backupFirst && !request_.dryRun && !backup.Take(connection->Path(), request_.busyTimeoutMs)) {
-            messages_.ShowError(backup.Error());
-            return RunOutcome::Failed;
+        if (request_.backupFirst && !request_.dryRun) {
+            StageProgress backupProgress(progress_, kBackupShare);
+            if (backupProgress.Start())
+                return RunOutcome::Stopped;
+            if (!backup.Take(connection->Path(), request_.busyTimeoutMs)) {
+                TellOperator(StageResult::Failed(backup.Error(), FailureKind::Sentence), messages_);
+                return RunOutcome::Failed;
+            }
+            backupProgress.Finish();
         }
         const RunOutcome outcome = RunInTransaction(*connection, transaction, backup, before);
         if (transaction.IsActive())
@@ -198,17 +240,22 @@ private:
                                 TariffSnapshot &before)
     {
         const StopInterruptsStatements interruptible(database, progress_);
-        QuietAfterStop stageMessages(held_, progress_);
-        RunContext context{database, progress_, stageMessages};
+        RunContext context{database, progress_, held_};
+        StageResult result = OpenReportFile();
+        if (result.IsDone())
+            result = RunStagesCatchingExceptions(request_, told_.priceListFile, context);
+        if (result.IsDone()) {
+            result = Settled(CompareWithTariffBefore(request_, context, before,
+                                                     reportFile_.isOpen() ? &reportFile_ : nullptr, told_.changes),
+                             progress_);
+            TellOperator(result, held_);
+        }
         // A stop asked for after the last stage's last progress call still
         // counts: nothing is committed once the operator has pressed "Stopp".
-        bool ok = OpenReportFile() && RunStagesReportingErrors(request_, told_.priceListFile, context);
-        if (ok)
-            told_.changes =
-                CompareWithTariffBefore(request_, context, before, reportFile_.isOpen() ? &reportFile_ : nullptr);
-        ok = ok && told_.changes && !progress_.StopRequested();
-        if (!ok)
-            return progress_.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
+        if (result.IsDone() && progress_.StopRequested())
+            result = StageResult::Stopped();
+        if (!result.IsDone())
+            return OutcomeOf(result);
         const bool refused = RemovesTooMuch(told_.changes->counts, request_.maxRemovedPercent);
         if (request_.dryRun || refused) {
             transaction.Rollback();
@@ -219,12 +266,13 @@ private:
         // The backup gets its name before the commit, so a committed update
         // always has one; if the commit fails, the backup goes again.
         if (backup.IsTaken() && !backup.Name()) {
-            held_.ShowError(backup.Error());
+            TellOperator(StageResult::Failed(backup.Error(), FailureKind::Sentence), held_);
             return RunOutcome::Failed;
         }
         if (!transaction.Commit()) {
-            held_.ShowError(QStringLiteral("Fehler: Die Änderungen konnten nicht gespeichert werden: ")
-                            + transaction.Error());
+            TellOperator(StageResult::Failed(QStringLiteral("Die Änderungen konnten nicht gespeichert werden: ")
+                                             + transaction.Error()),
+                         held_);
             return RunOutcome::Failed;
         }
         if (backup.IsTaken()) {
@@ -237,14 +285,20 @@ private:
     // The whole report is written while the transaction is open, into a
     // private temporary file, and copied to where it is kept only once the
     // run has decided.
-    bool OpenReportFile()
+    StageResult OpenReportFile()
     {
         const bool wanted = !request_.reportFile.isEmpty() || (request_.backupFirst && !request_.dryRun);
         if (!wanted || reportFile_.open())
-            return true;
-        held_.ShowError(QStringLiteral("Fehler: Für den Bericht kann keine temporäre Datei angelegt werden: ")
-                        + reportFile_.errorString());
-        return false;
+            return StageResult::Done();
+        const StageResult failed = StageResult::Failed(
+            QStringLiteral("Für den Bericht kann keine temporäre Datei angelegt werden: ") + reportFile_.errorString());
+        TellOperator(failed, held_);
+        return failed;
+    }
+
+    static RunOutcome OutcomeOf(const StageResult &result)
+    {
+        return result.IsStopped() ? RunOutcome::Stopped : RunOutcome::Failed;
     }
 
     void SaveRequestedReport()

@@ -58,6 +58,25 @@ struct RunReport {
     QStringList warnings;    // a report that could not be written, in German
 };
 
+// Each stage's share of the overall progress ("Fortschritt gesamt"), in
+// percent of the whole run. The shares follow one another in the order the
+// stages run, so the overall value only moves forward; a stage a run leaves
+// out is passed over, and "Fertig!" sets 100. Within its share a stage reports
+// 0..100 as the action value ("Fortschritt Aktion").
+struct StageShare {
+    const char *name; // for timings and tests
+    int from;
+    int to;
+};
+inline constexpr StageShare kDownloadShare{"download", 0, 5};
+inline constexpr StageShare kBackupShare{"backup", 5, 10};
+inline constexpr StageShare kImportShare{"import", 10, 30};
+inline constexpr StageShare kMergeShare{"merge", 30, 65};
+inline constexpr StageShare kRecalculationShare{"recalculation", 65, 90};
+inline constexpr StageShare kReportShare{"report", 90, 99};
+inline constexpr StageShare kRunStages[] = {kDownloadShare, kBackupShare, kImportShare,
+                                            kMergeShare, kRecalculationShare, kReportShare};
+
 // True when the update behind `counts` removes more than `maxRemovedPercent`
 // of the rows the tariff had.
 bool RemovesTooMuch(const ChangeCounts &counts, double maxRemovedPercent);

@@ -1,4 +1,5 @@
 #include "common/telvorosettings.h"
+#include "common/stageresult.h"
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
 #include "db/tariffdatabase.h"
@@ -28,12 +29,14 @@ TEST(FullDisk, DuringTheMergeFailsClearlyAndChangesNothing)
         SqlTransaction transaction(*connection);
         ASSERT_TRUE(transaction.Begin());
         RunContext context{*connection, progress, messages};
-        ASSERT_TRUE(ImportPriceListFile(list, context));
+        ASSERT_TRUE(ImportPriceListFile(list, context).IsDone());
         const int pages = test::QueryValue(*connection, QStringLiteral("PRAGMA page_count")).toInt();
         // Room for a few pages more: the copy of the tariff does not fit.
         ASSERT_TRUE(connection->Exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 4)));
         const CRecalcVk rule{TelvoroSettings()};
-        EXPECT_FALSE(MergePriceList(rule, context));
+        const StageResult merged = MergePriceList(rule, context);
+        EXPECT_TRUE(merged.IsFailed());
+        TellOperator(merged, messages);
     }
     ASSERT_EQ(messages.Texts().size(), 1);
     EXPECT_TRUE(messages.Texts().first().startsWith(QStringLiteral("Fehler: Kein Platz mehr auf dem Datenträger")))

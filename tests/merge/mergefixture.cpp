@@ -1,4 +1,5 @@
 #include "mergefixture.h"
+#include "common/stageresult.h"
 
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
@@ -49,7 +50,16 @@ bool MergeFixture::Merge()
     SqlTransaction transaction(*connection);
     EXPECT_TRUE(transaction.Begin());
     RunContext context{*connection, progress, messages};
-    const bool merged = MergePriceList(rule, context);
+    // What the operator would see, as a run shows it: the run also turns an
+    // amount out of range, thrown from a statement, into a failure.
+    StageResult result;
+    try {
+        result = MergePriceList(rule, context);
+    } catch (const std::exception &error) {
+        result = StageResult::FromException(error);
+    }
+    TellOperator(result, messages);
+    const bool merged = result.IsDone();
     if (merged)
         EXPECT_TRUE(transaction.Commit());
     else
@@ -106,8 +116,12 @@ bool PhaseRunner::PriceStagedRows()
 {
     if (!merge_)
         return false;
-    return CleanUpBeforeMerge(*merge_) && PrepareMergeTables(*merge_) && CarryOverSellingPrices(*merge_) && PriceByDestinationVote(*merge_)
-           && PriceByParentName(*merge_) && PriceNewDestinations(*merge_);
+    for (const auto phase : {CleanUpBeforeMerge, PrepareMergeTables, CarryOverSellingPrices, PriceByDestinationVote,
+                             PriceByParentName, PriceNewDestinations}) {
+        if (!phase(*merge_).IsDone())
+            return false;
+    }
+    return true;
 }
 
 QStringList PhaseRunner::Staged() const

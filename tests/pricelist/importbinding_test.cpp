@@ -3,6 +3,7 @@
 // row the engine refuses.
 
 #include "pricelist/pricelistfile.h"
+#include "common/stageresult.h"
 #include "pricelist/stagingimport.h"
 
 #include "db/runcontext.h"
@@ -30,7 +31,10 @@ protected:
     bool Import(const QByteArray &content)
     {
         RunContext context{*connection_, progress_, messages_};
-        return ImportPriceListFile(tariff_.WriteFile(QStringLiteral("preise.csv"), content), context);
+        // What the operator would see, as a run shows it.
+        const StageResult result = ImportPriceListFile(tariff_.WriteFile(QStringLiteral("preise.csv"), content), context);
+        TellOperator(result, messages_);
+        return result.IsDone();
     }
 
     QStringList Query(const QString &sql)

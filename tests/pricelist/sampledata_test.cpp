@@ -183,7 +183,7 @@ TEST(SampleData, ImportStagesExactlyTheDataLinesOfTheList)
     SqlTransaction transaction(*connection);
     ASSERT_TRUE(transaction.Begin());
     RunContext context{*connection, progress, messages};
-    ASSERT_TRUE(ImportPriceListFile(kSampleDir + QStringLiteral("/preise.csv"), context));
+    ASSERT_TRUE(ImportPriceListFile(kSampleDir + QStringLiteral("/preise.csv"), context).IsDone());
     ASSERT_TRUE(transaction.Commit());
     EXPECT_TRUE(messages.Texts().isEmpty()) << messages.Texts().join(u'\n').toStdString();
 

@@ -1,4 +1,5 @@
 #include "common/telvorosettings.h"
+#include "common/stageresult.h"
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
 #include "db/tariffdatabase.h"
@@ -47,7 +48,10 @@ struct Recalculation {
     bool Run(const CRecalcVk &rule)
     {
         RunContext context{*connection, progress, messages};
-        const bool ok = RecalculateSellingPrices(rule, context);
+        // What the operator would see, as a run shows it.
+        const StageResult result = RecalculateSellingPrices(rule, context);
+        TellOperator(result, messages);
+        const bool ok = result.IsDone();
         if (ok)
             EXPECT_TRUE(transaction->Commit());
         else
@@ -89,7 +93,7 @@ TEST(RecalculateSellingPrices, WritesChangedPricesAndCountsEveryRow)
     EXPECT_EQ(message.title, QStringLiteral("Neuberechnung"));
     EXPECT_EQ(message.text, CountText(2, 4));
     EXPECT_EQ(recalculation.progress.history,
-              (QList<std::pair<int, int>>{{0, 0}, {25, -1}, {50, -1}, {75, -1}, {100, -1}}));
+              (QList<std::pair<int, int>>{{0, 0}, {25, 25}, {50, 50}, {75, 75}, {100, 100}}));
 }
 
 TEST(RecalculateSellingPrices, NullPriceIsSelectedByThePriceAndProfitCriteriaOnly)

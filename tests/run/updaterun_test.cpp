@@ -121,6 +121,67 @@ TEST(RunUpdate, WithoutSourceNothingIsImported)
     EXPECT_TRUE(tariff.Rows(QStringLiteral("SELECT name FROM sqlite_master WHERE name = 'Import2'")).isEmpty());
 }
 
+// The progress calls of one run, cut where the action value falls back: each
+// piece is one stage. The closing call that only sets the overall value
+// belongs to none.
+QList<QList<std::pair<int, int>>> StagesOf(const QList<std::pair<int, int>> &history)
+{
+    QList<QList<std::pair<int, int>>> stages;
+    int previousAction = -1;
+    for (const auto &call : history) {
+        if (call.second < 0)
+            continue;
+        if (stages.isEmpty() || call.second < previousAction)
+            stages.append(QList<std::pair<int, int>>{});
+        stages.last().append(call);
+        previousAction = call.second;
+    }
+    return stages;
+}
+
+TEST(RunUpdateProgress, OverallOnlyMovesForwardAndEachStageRunsItsActionFromZeroToHundred)
+{
+    struct Case {
+        const char *name;
+        PriceListSource source;
+        bool backupFirst;
+        QList<StageShare> stages;
+    };
+    const Case cases[] = {
+        {"list with backup", PriceListSource::LocalFile, true,
+         {kBackupShare, kImportShare, kMergeShare, kRecalculationShare, kReportShare}},
+        {"list without backup", PriceListSource::LocalFile, false,
+         {kImportShare, kMergeShare, kRecalculationShare, kReportShare}},
+        {"no list", PriceListSource::None, true, {kBackupShare, kRecalculationShare, kReportShare}},
+    };
+    for (const Case &run : cases) {
+        SCOPED_TRACE(run.name);
+        TempTariff tariff;
+        tariff.AddNumber(QStringLiteral("0043"), QStringLiteral("Österreich"), 0.2, 0.1);
+        tariff.AddNumber(QStringLiteral("0044"), QStringLiteral("UK"), 0.2, 0.1);
+        RunRequest request = Request(tariff, run.source, tariff.WriteFile(QStringLiteral("preise.csv"), kList));
+        request.backupFirst = run.backupFirst;
+        request.maxRemovedPercent = 100; // the list drops a destination
+        RecordingMessages messages;
+        ScriptedProgress progress;
+        ASSERT_EQ(RunUpdate(request, progress, messages), RunOutcome::Committed);
+
+        for (qsizetype i = 1; i < progress.history.size(); ++i)
+            EXPECT_LE(progress.history[i - 1].first, progress.history[i].first) << "call " << i;
+        EXPECT_EQ(progress.history.last().first, 100);
+        const auto stages = StagesOf(progress.history);
+        ASSERT_EQ(stages.size(), run.stages.size());
+        for (qsizetype s = 0; s < stages.size(); ++s) {
+            const StageShare &share = run.stages[s];
+            SCOPED_TRACE(share.name);
+            EXPECT_EQ(stages[s].first(), std::make_pair(share.from, 0));
+            EXPECT_EQ(stages[s].last(), std::make_pair(share.to, 100));
+            for (const auto &[overall, action] : stages[s])
+                EXPECT_TRUE(overall >= share.from && overall <= share.to) << overall << "/" << action;
+        }
+    }
+}
+
 } // namespace
 } // namespace preisliste
 
@@ -161,7 +222,8 @@ TEST(RunUpdateBackup, AFailedBackupFailsTheRunBeforeAnythingChanges)
     ASSERT_EQ(messages.Texts().size(), 1);
     EXPECT_TRUE(messages.Texts().first().startsWith(QStringLiteral("Die Sicherung der Datenbank")));
     EXPECT_EQ(tariff.Snapshot(), before);
-    EXPECT_EQ(progress.calls, 0);
+    // Only the backup's start was reported: no stage ran.
+    EXPECT_EQ(progress.history, (QList<std::pair<int, int>>{{kBackupShare.from, 0}}));
 }
 
 } // namespace
@@ -170,16 +232,16 @@ TEST(RunUpdateBackup, AFailedBackupFailsTheRunBeforeAnythingChanges)
 namespace preisliste {
 namespace {
 
-// "Stopp" is pressed just after the merge reported its first step (5, 5),
-// while its first statement over the whole tariff runs; counts the progress
-// calls that still come after that.
+// "Stopp" is pressed just after the merge reported the step before its first
+// statement over the whole tariff (action 1), while that statement runs;
+// counts the progress calls that still come after that.
 class StopInsideAStatement : public ProgressSink {
 public:
     bool SetProgress(int overall, int action) override
     {
         callsAfterStop += stop_;
         const bool answer = stop_;
-        if (overall == 5 && action == 5)
+        if (overall >= kMergeShare.from && overall < kMergeShare.to && action == 1)
             stop_ = true; // too late for this answer
         return answer;
     }
