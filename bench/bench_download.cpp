@@ -1,7 +1,7 @@
 // Measures the download against a local server: the time to fetch and store
 // lists of several sizes, how soon a stop request ends a download that waits
 // for a silent server, and how closely the time-out is kept.
-#include "pricelist/downloadlist.h"
+#include "pricelist/pricelistdownload.h"
 #include "support/httptestserver.h"
 
 #include <QCoreApplication>
@@ -40,7 +40,7 @@ void MeasureDownload(HttpTestServer &server, int lines)
     server.Respond(200, body);
     std::vector<double> seconds;
     for (int run = 0; run < 5; ++run) {
-        CDownloadList download;
+        PriceListDownload download;
         QElapsedTimer timer;
         timer.start();
         const bool ok = download.DownloadList(QStringLiteral("1"), false);
@@ -65,7 +65,7 @@ void MeasureStop(HttpTestServer &server)
             stop.RequestStop();
             sinceStop.start();
         });
-        CDownloadList download(DownloadLimits{.timeout = 60s});
+        PriceListDownload download(DownloadLimits{.timeout = 60s});
         download.DownloadList(QStringLiteral("1"), false, &stop);
         latencies.push_back(sinceStop.nsecsElapsed() / 1e6);
     }
@@ -76,7 +76,7 @@ void MeasureStop(HttpTestServer &server)
 void MeasureTimeout(HttpTestServer &server)
 {
     server.NeverAnswer();
-    CDownloadList download(DownloadLimits{.timeout = 1s});
+    PriceListDownload download(DownloadLimits{.timeout = 1s});
     QElapsedTimer timer;
     timer.start();
     download.DownloadList(QStringLiteral("1"), false);

@@ -8,7 +8,7 @@
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
 #include "db/tariffdatabase.h"
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 #include "pricing/recalculation.h"
 #include "run/updaterun.h"
 
@@ -122,7 +122,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "Die Benchmark-Tarifdatenbank konnte nicht angelegt werden.\n");
         return 1;
     }
-    CRecalcVk rule(TelvoroSettings::FromText(QStringLiteral("[Options]\nMwSt=19\n")));
+    PricingRule rule(TelvoroSettings::FromText(QStringLiteral("[Options]\nMwSt=19\n")));
     rule.UseOnAll = true;
 
     PrintedMessages messages;

@@ -13,7 +13,7 @@
 #include "common/runsinks.h"
 #include "common/telvorosettings.h"
 #include "db/tariffdatabase.h"
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 #include "run/updaterun.h"
 
 #include <QCoreApplication>
@@ -218,7 +218,7 @@ Timing Measure(int lines, int tariffRows, int repeats)
         QFile::copy(original, database);
         RunRequest request{.databaseFile = database, .priceListFile = listPath,
                            .source = PriceListSource::LocalFile, .customerId = {},
-                           .rule = CRecalcVk(TelvoroSettings())};
+                           .rule = PricingRule(TelvoroSettings())};
         request.maxRemovedPercent = 100; // the generated tariff loses some destinations on purpose
         SilentMessages messages;
         StageClock clock;

@@ -3,7 +3,7 @@
 // "Stopp" takes until the window is idle again.
 
 #include "app/dialogs.h"
-#include "app/form1.h"
+#include "app/updatewindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -83,7 +83,7 @@ RunFigures OneRun(const QString &database, const QString &list, int stopAfterMs)
     QFile::copy(database, copy);
     SilentDialogs dialogs;
     dialogs.chosen = list;
-    Form1 window(WindowEnvironment{
+    UpdateWindow window(WindowEnvironment{
         .settings = TelvoroSettings::FromText(
             QStringLiteral("[Options]\nDB Path=%1\nMwSt=19\n").arg(folder.path())),
         .currentDirectory = folder.path(),
@@ -92,7 +92,7 @@ RunFigures OneRun(const QString &database, const QString &list, int stopAfterMs)
         .downloadStatus = {},
     });
     window.show();
-    window.Form_Activate();
+    window.ActivateFirstTime();
     window.findChild<QCheckBox *>(QStringLiteral("chkImport"))->setChecked(true);
     window.findChild<QPushButton *>(QStringLiteral("cmdFile"))->click();
 

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the header check of a downloaded price list and to
 // the reading of its "Effective" date. Nothing may crash or hang.
-#include "pricelist/downloadlist.h"
+#include "pricelist/pricelistdownload.h"
 
 #include <QBuffer>
 
@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     QBuffer answer(&bytes);
     answer.open(QIODevice::ReadOnly);
-    CDownloadList download;
+    PriceListDownload download;
     if (download.CheckHeader(answer) && !download.EffectiveDate().isValid())
         __builtin_trap(); // an accepted header always leaves a usable date
     (void)ParseEffectiveDate(QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(std::min<std::size_t>(size, 64))));

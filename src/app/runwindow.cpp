@@ -1,6 +1,6 @@
 #include "app/runwindow.h"
 
-#include "app/form1.h"
+#include "app/updatewindow.h"
 #include "common/localeformat.h"
 #include "pricelist/downloadstatus.h"
 
@@ -17,7 +17,7 @@ namespace {
 
 // Saves a picture of the window once the status request has been answered
 // (or after ten seconds), then closes it.
-void SaveScreenshotWhenFilled(Form1 &window, const QString &file)
+void SaveScreenshotWhenFilled(UpdateWindow &window, const QString &file)
 {
     auto *poll = new QTimer(&window);
     auto waited = std::make_shared<QElapsedTimer>();
@@ -67,7 +67,7 @@ int RunWindow()
         .dialogs = nullptr,
         .downloadStatus = ServerDownloadStatus(locale),
     };
-    Form1 window(std::move(environment));
+    UpdateWindow window(std::move(environment));
     window.show();
     const QString screenshot = qEnvironmentVariable("PREISLISTE_SCREENSHOT");
     if (!screenshot.isEmpty())

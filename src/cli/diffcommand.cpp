@@ -4,7 +4,7 @@
 #include "cli/consolesinks.h"
 #include "common/telvorosettings.h"
 #include "db/backup.h"
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 #include "run/tariffdiff.h"
 
 #include <QDir>
@@ -62,7 +62,7 @@ int Diff(const QStringList &arguments)
     }
     // The gross purchase price of the below-cost check uses the VAT of the
     // settings, as an update would.
-    const double vat = CRecalcVk(ReadTelvoroSettings(parser.value(settingsFile))).VAT();
+    const double vat = PricingRule(ReadTelvoroSettings(parser.value(settingsFile))).VAT();
     QSaveFile csv(parser.value(reportFile));
     if (parser.isSet(reportFile) && !csv.open(QIODevice::WriteOnly)) {
         WriteLine(stderr, QStringLiteral("Der Bericht %1 kann nicht geschrieben werden: %2")

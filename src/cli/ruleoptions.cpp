@@ -2,7 +2,7 @@
 
 #include "common/currency.h"
 #include "common/localeformat.h"
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 #include "pricing/rulefields.h"
 
 #include <QCommandLineParser>
@@ -94,7 +94,7 @@ struct RuleValues {
 
 // Each value with what its field also sets in the window; a floor given is
 // a floor switched on.
-void SetValues(const RuleValues &values, CRecalcVk &rule)
+void SetValues(const RuleValues &values, PricingRule &rule)
 {
     // A value given here replaces its setting, and with it a warning that
     // the setting did not convert.
@@ -124,7 +124,7 @@ void SetValues(const RuleValues &values, CRecalcVk &rule)
 
 // "...auf alle Einträge." is on at start; criteria named are exactly the
 // ones in force, with their thresholds.
-void SetCriteria(const Criteria &criteria, CRecalcVk &rule)
+void SetCriteria(const Criteria &criteria, PricingRule &rule)
 {
     rule.UseOnAll = !criteria.Any() || criteria.all;
     if (rule.UseOnAll)
@@ -149,7 +149,7 @@ class RuleOptionReader {
 public:
     RuleOptionReader(const QCommandLineParser &parser, const QLocale &locale) : parser_(parser), locale_(locale) {}
 
-    bool Apply(CRecalcVk &rule);
+    bool Apply(PricingRule &rule);
     const QString &Error() const { return error_; }
 
 private:
@@ -157,7 +157,7 @@ private:
     bool ReadPercentOption(RuleFieldId id, std::optional<double> &value);
     bool ReadAmountOption(RuleFieldId id, std::optional<Currency> &value);
     bool ReadValues(RuleValues &values);
-    bool ReadMode(CRecalcVk &rule);
+    bool ReadMode(PricingRule &rule);
     bool ReadCriterion(const QString &text, Criteria &criteria);
     bool CheckCombinations(const RuleValues &values, const Criteria &criteria, bool profitMode);
     bool Fail(const QString &message)
@@ -202,7 +202,7 @@ bool RuleOptionReader::ReadAmountOption(RuleFieldId id, std::optional<Currency> 
 }
 
 // The three option buttons: exactly one mode is on.
-bool RuleOptionReader::ReadMode(CRecalcVk &rule)
+bool RuleOptionReader::ReadMode(PricingRule &rule)
 {
     const std::optional<QString> mode = SingleValue(kMode);
     if (!error_.isEmpty())
@@ -281,7 +281,7 @@ bool RuleOptionReader::CheckCombinations(const RuleValues &values, const Criteri
     return true;
 }
 
-bool RuleOptionReader::Apply(CRecalcVk &rule)
+bool RuleOptionReader::Apply(PricingRule &rule)
 {
     RuleValues values;
     Criteria criteria;
@@ -315,11 +315,11 @@ void AddRuleOptions(QCommandLineParser &parser)
     });
 }
 
-bool ApplyRuleOptions(const QCommandLineParser &parser, const QLocale &locale, CRecalcVk &rule, QString &error)
+bool ApplyRuleOptions(const QCommandLineParser &parser, const QLocale &locale, PricingRule &rule, QString &error)
 {
     RuleOptionReader reader(parser, locale);
     // The reader works on a copy: a refused option leaves the rule as it was.
-    CRecalcVk changed = rule;
+    PricingRule changed = rule;
     if (!reader.Apply(changed)) {
         error = reader.Error();
         return false;

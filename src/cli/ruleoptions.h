@@ -9,7 +9,7 @@ QT_END_NAMESPACE
 
 namespace preisliste {
 
-class CRecalcVk;
+class PricingRule;
 
 // The options of `preisliste update` that set the pricing rule the way the
 // window's rule fields and switches do.
@@ -21,7 +21,7 @@ void AddRuleOptions(QCommandLineParser &parser);
 // those. Percentages and amounts are read in `locale`. A value the window
 // would not accept, or a combination of switches it does not allow, returns
 // false with a German message naming the option in `error`.
-bool ApplyRuleOptions(const QCommandLineParser &parser, const QLocale &locale, CRecalcVk &rule, QString &error);
+bool ApplyRuleOptions(const QCommandLineParser &parser, const QLocale &locale, PricingRule &rule, QString &error);
 
 // The lines of `preisliste update --help` describing these options.
 QString RuleOptionsUsage();

@@ -108,7 +108,7 @@ int Update(const QStringList &arguments)
                        .priceListFile = startup.priceListFile,
                        .source = PriceListSource::None,
                        .customerId = startup.customerId,
-                       .rule = CRecalcVk(settings)};
+                       .rule = PricingRule(settings)};
     if (parser.isSet(db)) {
         request.databaseFile = parser.value(db);
     } else if (startup.databasePathMissing) {

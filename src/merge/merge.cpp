@@ -3,7 +3,7 @@
 #include "db/runcontext.h"
 #include "db/sqliteextensions.h"
 #include "merge/mergestatements.h"
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 
 #include <cmath>
 #include <functional>
@@ -222,7 +222,7 @@ bool FindParentPrice(MergeContext &merge, SqliteStatement &lookup, Group &group)
 
 } // namespace
 
-std::optional<MergeContext> CreateMergeContext(const CRecalcVk &rule, RunContext &context)
+std::optional<MergeContext> CreateMergeContext(const PricingRule &rule, RunContext &context)
 {
     const double margin = rule.margin();
     const bool useMinSellRate = rule.UseMinSellRate;
@@ -343,7 +343,7 @@ QString UpdateStatisticsText(const MergeContext &merge)
     }.join(QStringLiteral("\r\n"));
 }
 
-StageResult MergePriceList(const CRecalcVk &rule, RunContext &context)
+StageResult MergePriceList(const PricingRule &rule, RunContext &context)
 {
     std::optional<MergeContext> merge = CreateMergeContext(rule, context);
     if (!merge)

@@ -9,7 +9,7 @@
 
 namespace preisliste {
 
-class CRecalcVk;
+class PricingRule;
 struct RunContext;
 
 // Merges the price list staged in Import2 into the tariff table Numbers, on
@@ -18,7 +18,7 @@ struct RunContext;
 // rest is priced, and Numbers is replaced by the staged rows. A finished
 // merge has the "Update Info" statistics as its notice; after a stop or a
 // failure the caller rolls back.
-StageResult MergePriceList(const CRecalcVk &rule, RunContext &context);
+StageResult MergePriceList(const PricingRule &rule, RunContext &context);
 
 // The values of one merge, passed to every phase.
 struct MergeContext {
@@ -38,7 +38,7 @@ struct MergeContext {
 // fraction, is divided by 100 once more, so VAT 19 % and margin 37.5 % give
 // 1.1944625. The recalculation after the merge applies the operator's full
 // rule to the rows it selects. Empty when the factor is no finite number.
-std::optional<MergeContext> CreateMergeContext(const CRecalcVk &rule, RunContext &context);
+std::optional<MergeContext> CreateMergeContext(const PricingRule &rule, RunContext &context);
 
 // The phases in the order MergePriceList runs them.
 StageResult CleanUpBeforeMerge(MergeContext &merge);

@@ -4,7 +4,7 @@ namespace preisliste {
 
 namespace {
 
-DownloadStatus StatusOf(const CDownloadList &download, bool answered)
+DownloadStatus StatusOf(const PriceListDownload &download, bool answered)
 {
     DownloadStatus status;
     if (!answered) {
@@ -43,7 +43,7 @@ void DownloadStatusRequest::Answer()
 
 DownloadStatus RequestDownloadStatus(const QString &customerId, const ProgressSink *stop)
 {
-    CDownloadList download;
+    PriceListDownload download;
     const bool answered = download.DownloadList(customerId.trimmed(), true, stop);
     return StatusOf(download, answered);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pricelist/downloadlist.h"
+#include "pricelist/pricelistdownload.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -41,7 +41,7 @@ Q_SIGNALS:
 private:
     void Answer();
 
-    CDownloadList download_;
+    PriceListDownload download_;
     std::unique_ptr<PriceListRequest> request_; // none when the server address is unusable
 };
 

@@ -1,7 +1,7 @@
 #include "pricing/recalculation.h"
 
 #include "db/runcontext.h"
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 
 #include <algorithm>
 #include <optional>
@@ -28,7 +28,7 @@ int PercentDone(qint64 processed, qint64 total)
 
 class Recalculation {
 public:
-    Recalculation(const CRecalcVk &rule, RunContext &context)
+    Recalculation(const PricingRule &rule, RunContext &context)
         : rule_(rule), context_(context), database_(context.database)
     {
     }
@@ -127,7 +127,7 @@ private:
         }
     }
 
-    const CRecalcVk &rule_;
+    const PricingRule &rule_;
     RunContext &context_;
     SqliteConnection &database_;
     qint64 total_ = 0;
@@ -138,7 +138,7 @@ private:
 
 } // namespace
 
-StageResult RecalculateSellingPrices(const CRecalcVk &rule, RunContext &context)
+StageResult RecalculateSellingPrices(const PricingRule &rule, RunContext &context)
 {
     return Recalculation(rule, context).Run();
 }

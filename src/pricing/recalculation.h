@@ -4,7 +4,7 @@
 
 namespace preisliste {
 
-class CRecalcVk;
+class PricingRule;
 struct RunContext;
 
 // Applies `rule` to every row of Numbers in the run's transaction and writes
@@ -14,6 +14,6 @@ struct RunContext;
 // "<updated> of <total> records updated." under "Neuberechnung" as its
 // notice; a database error, or a price that is no number or leaves the
 // currency range, fails it.
-StageResult RecalculateSellingPrices(const CRecalcVk &rule, RunContext &context);
+StageResult RecalculateSellingPrices(const PricingRule &rule, RunContext &context);
 
 } // namespace preisliste

@@ -1,6 +1,6 @@
 #include "pricing/rulefields.h"
 
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 
 #include <array>
 
@@ -41,7 +41,7 @@ static_assert(InIdOrder(), "SpecOf() finds a field by its position");
 
 // Sets one field alone, without what it also sets. Markup and margin are
 // kept consistent by the rule itself.
-void SetAmountAlone(CRecalcVk &rule, RuleFieldId id, Currency value)
+void SetAmountAlone(PricingRule &rule, RuleFieldId id, Currency value)
 {
     switch (id) {
     case Profit:
@@ -100,7 +100,7 @@ const RuleFieldSpec &SpecOf(RuleFieldId id)
     return kRuleFields[std::size_t(id)];
 }
 
-double PercentValue(const CRecalcVk &rule, RuleFieldId id)
+double PercentValue(const PricingRule &rule, RuleFieldId id)
 {
     switch (id) {
     case Markup:
@@ -119,7 +119,7 @@ double PercentValue(const CRecalcVk &rule, RuleFieldId id)
     }
 }
 
-void SetPercentValue(CRecalcVk &rule, RuleFieldId id, double value)
+void SetPercentValue(PricingRule &rule, RuleFieldId id, double value)
 {
     switch (id) {
     case Markup:
@@ -142,7 +142,7 @@ void SetPercentValue(CRecalcVk &rule, RuleFieldId id, double value)
     }
 }
 
-Currency AmountValue(const CRecalcVk &rule, RuleFieldId id)
+Currency AmountValue(const PricingRule &rule, RuleFieldId id)
 {
     switch (id) {
     case Profit:
@@ -163,7 +163,7 @@ Currency AmountValue(const CRecalcVk &rule, RuleFieldId id)
     }
 }
 
-void SetAmountValue(CRecalcVk &rule, RuleFieldId id, Currency value)
+void SetAmountValue(PricingRule &rule, RuleFieldId id, Currency value)
 {
     SetAmountAlone(rule, id, value);
     if (const std::optional<RuleFieldId> other = SpecOf(id).alsoSets)

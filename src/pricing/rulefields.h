@@ -9,7 +9,7 @@
 
 namespace preisliste {
 
-class CRecalcVk;
+class PricingRule;
 
 // The values of the pricing rule an operator sets: one field each in the
 // window, one option (or --apply-to criterion) each on the command line.
@@ -57,10 +57,10 @@ std::span<const RuleFieldSpec> RuleFieldSpecs();
 const RuleFieldSpec &SpecOf(RuleFieldId id);
 
 // A field's value on `rule`. Setting it sets what the field also sets.
-double PercentValue(const CRecalcVk &rule, RuleFieldId id);
-void SetPercentValue(CRecalcVk &rule, RuleFieldId id, double value);
-Currency AmountValue(const CRecalcVk &rule, RuleFieldId id);
-void SetAmountValue(CRecalcVk &rule, RuleFieldId id, Currency value);
+double PercentValue(const PricingRule &rule, RuleFieldId id);
+void SetPercentValue(PricingRule &rule, RuleFieldId id, double value);
+Currency AmountValue(const PricingRule &rule, RuleFieldId id);
+void SetAmountValue(PricingRule &rule, RuleFieldId id, Currency value);
 
 // The range in German, in percent for percentages: "0 % bis unter 1000 %",
 // "über 0", ...; with UnitOnce the unit only follows the upper end.

@@ -6,7 +6,7 @@
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
 #include "merge/merge.h"
-#include "pricelist/downloadlist.h"
+#include "pricelist/pricelistdownload.h"
 #include "pricelist/stagingimport.h"
 #include "pricing/recalculation.h"
 #include "common/localeformat.h"
@@ -47,7 +47,7 @@ private:
 StageResult DownloadPriceList(const RunRequest &request, const ProgressSink &stop, QString &file)
 {
     const QString customerId = request.customerId.trimmed();
-    CDownloadList download(request.downloadLimits);
+    PriceListDownload download(request.downloadLimits);
     const bool ok = download.DownloadList(customerId, false, &stop);
     if (ok && download.HasData()) {
         file = download.TempFileName();

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "db/tariffdatabase.h"
-#include "pricelist/downloadlist.h"
-#include "pricing/recalcvk.h"
+#include "pricelist/pricelistdownload.h"
+#include "pricing/pricingrule.h"
 #include "report/changereport.h"
 
 #include <QString>
@@ -24,7 +24,7 @@ struct RunRequest {
     QString priceListFile;
     PriceListSource source = PriceListSource::None;
     QString customerId;
-    CRecalcVk rule;
+    PricingRule rule;
     int busyTimeoutMs = kDefaultBusyTimeoutMs;
     DownloadLimits downloadLimits{};
     // Copy the database into its backup folder before anything changes.

@@ -28,7 +28,7 @@ QString Units(Currency amount)
 }
 
 // What a field's entry reads back from the rule.
-QString RuleValue(const CRecalcVk &rule, const QString &field)
+QString RuleValue(const PricingRule &rule, const QString &field)
 {
     const std::map<QString, std::function<QString()>> members = {
         {QStringLiteral("txtMarkup"), [&] { return QString::number(rule.markup(), 'g', 12); }},
@@ -67,7 +67,7 @@ TEST_P(WindowFieldEntry, IsCheckedWhenTheFieldIsLeft)
     WindowDriver window(kSettings);
     OpenField(window, field);
     ASSERT_TRUE(window.Enabled(field));
-    const QString before = RuleValue(window.Form().PricingRule(), field);
+    const QString before = RuleValue(window.Form().Rule(), field);
     const int alerts = window.Dialogs().alerts;
 
     window.Enter(field, c.entry);
@@ -79,11 +79,11 @@ TEST_P(WindowFieldEntry, IsCheckedWhenTheFieldIsLeft)
         EXPECT_EQ(window.Text(field), c.entry);
         // The markup/margin pair follows acceptable keys on the way; the others keep the rule.
         if (field != QStringLiteral("txtMarkup") && field != QStringLiteral("txtMargin"))
-            EXPECT_EQ(RuleValue(window.Form().PricingRule(), field), before);
+            EXPECT_EQ(RuleValue(window.Form().Rule(), field), before);
     } else {
         EXPECT_NE(window.Focused(), window.Find(field));
         EXPECT_EQ(window.Text(field), c.shown);
-        EXPECT_EQ(RuleValue(window.Form().PricingRule(), field), c.ruleValue);
+        EXPECT_EQ(RuleValue(window.Form().Rule(), field), c.ruleValue);
         EXPECT_EQ(window.Dialogs().alerts, alerts);
     }
 }
@@ -140,8 +140,8 @@ TEST(WindowMarkupField, SixtyIsReadInEveryForm)
         window.Enter(QStringLiteral("txtMarkup"), QStringLiteral("50"));
         ASSERT_EQ(window.Text(QStringLiteral("txtMargin")), QStringLiteral("33,3%"));
         window.Enter(QStringLiteral("txtMarkup"), entry);
-        EXPECT_DOUBLE_EQ(window.Form().PricingRule().markup(), 0.6);
-        EXPECT_DOUBLE_EQ(window.Form().PricingRule().margin(), 0.375);
+        EXPECT_DOUBLE_EQ(window.Form().Rule().markup(), 0.6);
+        EXPECT_DOUBLE_EQ(window.Form().Rule().margin(), 0.375);
         EXPECT_EQ(window.Text(QStringLiteral("txtMarkup")), QStringLiteral("60,0%"));
         EXPECT_EQ(window.Text(QStringLiteral("txtMargin")), QStringLiteral("37,5%"));
     }
@@ -152,13 +152,13 @@ TEST(WindowMarkupField, FollowsEveryKeyAndEscapeRestoresTheRule)
     WindowDriver window(kSettings);
     window.TypeInto(QStringLiteral("txtMarkup"), QStringLiteral("100"));
     // Not yet left: the rule and the margin follow the keys already.
-    EXPECT_DOUBLE_EQ(window.Form().PricingRule().markup(), 1.0);
+    EXPECT_DOUBLE_EQ(window.Form().Rule().markup(), 1.0);
     EXPECT_EQ(window.Text(QStringLiteral("txtMargin")), QStringLiteral("50,0%"));
     EXPECT_EQ(window.Text(QStringLiteral("lblSampleNewVk")), QStringLiteral("0,31 €"));
 
     window.TypeInto(QStringLiteral("txtMarkup"), QStringLiteral("ab"));
     EXPECT_EQ(window.Text(QStringLiteral("txtMargin")), QString()) << "emptied at once";
-    EXPECT_DOUBLE_EQ(window.Form().PricingRule().markup(), 1.0) << "the rule keeps its last accepted value";
+    EXPECT_DOUBLE_EQ(window.Form().Rule().markup(), 1.0) << "the rule keeps its last accepted value";
 
     window.PressKey(QStringLiteral("txtMarkup"), Qt::Key_Escape);
     EXPECT_EQ(window.Text(QStringLiteral("txtMarkup")), QStringLiteral("100,0%"));
@@ -207,7 +207,7 @@ TEST(WindowFields, HandOverToTheCriterionFields)
         window.Enter(QString::fromLatin1(h.field), QStringLiteral("0,12"));
         EXPECT_EQ(window.Text(QString::fromLatin1(h.field)), QStringLiteral("0,12 €"));
         EXPECT_EQ(window.Text(QString::fromLatin1(h.target)), QStringLiteral("0,12 €"));
-        EXPECT_EQ(RuleValue(window.Form().PricingRule(), QString::fromLatin1(h.target)), QStringLiteral("0.1200"));
+        EXPECT_EQ(RuleValue(window.Form().Rule(), QString::fromLatin1(h.target)), QStringLiteral("0.1200"));
     }
 }
 
@@ -216,8 +216,8 @@ TEST(WindowFields, MoreDecimalsThanShownAreKeptInTheRule)
     WindowDriver window(kSettings);
     window.Click(QStringLiteral("chkMinProfit"));
     window.Enter(QStringLiteral("txtMinProfit"), QStringLiteral("0,055"));
-    EXPECT_EQ(window.Form().PricingRule().MinProfitValue, Currency::FromUnits(550));
-    EXPECT_EQ(window.Form().PricingRule().UseOnProfitValue, Currency::FromUnits(550));
+    EXPECT_EQ(window.Form().Rule().MinProfitValue, Currency::FromUnits(550));
+    EXPECT_EQ(window.Form().Rule().UseOnProfitValue, Currency::FromUnits(550));
     EXPECT_EQ(window.Text(QStringLiteral("txtMinProfit")), QStringLiteral("0,06 €"));
     EXPECT_EQ(window.Text(QStringLiteral("txtUseOnProfit")), QStringLiteral("0,06 €"));
 }
@@ -236,7 +236,7 @@ TEST(WindowFields, UseOnMarginKeepsTheFocusQuietlyForTextThatIsNoNumber)
     EXPECT_EQ(window.Focused(), window.Find(QStringLiteral("txtUseOnMargin")));
     EXPECT_EQ(window.Dialogs().alerts, 1);
     EXPECT_EQ(window.Find<QLineEdit>(QStringLiteral("txtUseOnMargin"))->selectedText(), QStringLiteral("150%"));
-    EXPECT_DOUBLE_EQ(window.Form().PricingRule().UseOnMarginValue, 0.375);
+    EXPECT_DOUBLE_EQ(window.Form().Rule().UseOnMarginValue, 0.375);
 }
 
 TEST(WindowFields, EveryFieldButVatSelectsItsTextOnFocus)

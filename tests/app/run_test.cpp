@@ -315,7 +315,7 @@ TEST_F(WindowDownloadRun, ARunPricesWithTheRuleAsItStoodAtItsStart)
     window_->Click(QStringLiteral("cmdStart"));
     ASSERT_TRUE(WaitForIdle(*window_));
     ASSERT_EQ(window_->Form().LastRunOutcome(), RunOutcome::Committed);
-    EXPECT_DOUBLE_EQ(window_->Form().PricingRule().markup(), 1.0);
+    EXPECT_DOUBLE_EQ(window_->Form().Rule().markup(), 1.0);
     EXPECT_DOUBLE_EQ(PriceOf(tariff_, QStringLiteral("0043")), 0.04) << "60 %, not 100 %";
 }
 

@@ -21,7 +21,7 @@ struct ControlText {
 TEST(WindowLayout, ControlsCarryTheirCaptionsAndInitialTextsBeforeTheFirstActivation)
 {
     RecordingDialogs dialogs;
-    const Form1 form(WindowEnvironment{.settings = TelvoroSettings::FromText(kSettings),
+    const UpdateWindow form(WindowEnvironment{.settings = TelvoroSettings::FromText(kSettings),
                                        .currentDirectory = QStringLiteral("/work"),
                                        .locale = GermanLocale(),
                                        .dialogs = &dialogs,
@@ -94,7 +94,7 @@ TEST(WindowLayout, ControlsCarryTheirCaptionsAndInitialTextsBeforeTheFirstActiva
     EXPECT_EQ(form.findChild<QPushButton *>(QStringLiteral("cmdFile"))->toolTip(), QStringLiteral("Datei aussuchen"));
     EXPECT_EQ(form.findChild<QPushButton *>(QStringLiteral("cmdDatebasePath"))->toolTip(),
               QStringLiteral("Datei aussuchen"));
-    EXPECT_EQ(form.findChild<QLabel *>(QStringLiteral("Label3"))->text(), Form1::kInstructionText);
+    EXPECT_EQ(form.findChild<QLabel *>(QStringLiteral("Label3"))->text(), UpdateWindow::kInstructionText);
     for (const char *bar : {"ProgressBar1", "ProgressBar2"}) {
         const auto *progress = form.findChild<QProgressBar *>(QString::fromLatin1(bar));
         ASSERT_NE(progress, nullptr) << bar;
@@ -108,7 +108,7 @@ TEST(WindowLayout, ControlsCarryTheirCaptionsAndInitialTextsBeforeTheFirstActiva
 TEST(WindowLayout, HasAFixedSizeWithTheFramesSideBySideAtEqualHeight)
 {
     WindowDriver window(kSettings);
-    Form1 &form = window.Form();
+    UpdateWindow &form = window.Form();
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     QWidget *settings = window.Find(QStringLiteral("fraEinstellungen"));
     QWidget *criteria = window.Find(QStringLiteral("Frame1"));
@@ -206,7 +206,7 @@ TEST(WindowStartUp, FillsTheWindowFromTheSettingsAndTheRule)
         EXPECT_EQ(window.Text(QString::fromLatin1(name)), text) << name;
 
     // The rule as the switches left it: all rows, markup mode, no floors.
-    const CRecalcVk &rule = window.Form().PricingRule();
+    const PricingRule &rule = window.Form().Rule();
     EXPECT_TRUE(rule.UseOnAll);
     EXPECT_TRUE(rule.UseMarkup);
     EXPECT_FALSE(rule.UseMargin || rule.UseProfit || rule.UseMinProfit || rule.UseMinSellRate);
@@ -239,12 +239,12 @@ TEST(WindowStartUp, ALaterActivationChangesNothing)
     QApplication::sendEvent(&window.Form(), &deactivate);
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&window.Form(), &activate);
-    window.Form().Form_Activate();
+    window.Form().ActivateFirstTime();
     window.SettleStatus();
 
     EXPECT_EQ(window.Text(QStringLiteral("txtVAT")), QStringLiteral("7,0%"));
     EXPECT_EQ(window.Text(QStringLiteral("txtKdId")), QStringLiteral("999"));
-    EXPECT_DOUBLE_EQ(window.Form().PricingRule().VAT(), 0.07);
+    EXPECT_DOUBLE_EQ(window.Form().Rule().VAT(), 0.07);
     EXPECT_EQ(window.Status().Requests(), requests);
     EXPECT_TRUE(window.Dialogs().messages.isEmpty());
 }

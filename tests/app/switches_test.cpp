@@ -21,7 +21,7 @@ TEST(WindowSwitches, OptionButtonsChooseTheModeAndItsField)
         for (const char *field : {"txtMarkup", "txtMargin", "txtProfit"})
             EXPECT_EQ(window.Enabled(QString::fromLatin1(field)), QString::fromLatin1(field) == QString::fromLatin1(m.openField))
                 << field;
-        const CRecalcVk &rule = window.Form().PricingRule();
+        const PricingRule &rule = window.Form().Rule();
         EXPECT_EQ(rule.UseMarkup, m.markup);
         EXPECT_EQ(rule.UseMargin, m.margin);
         EXPECT_EQ(rule.UseProfit, m.profit);
@@ -36,7 +36,7 @@ TEST(WindowSwitches, ProfitModeClosesMinimumProfitButLeavesItInTheRule)
     window.Click(QStringLiteral("optProfitMargin2"));
     EXPECT_FALSE(window.Enabled(QStringLiteral("chkMinProfit")));
     EXPECT_FALSE(window.Enabled(QStringLiteral("txtMinProfit")));
-    EXPECT_TRUE(window.Form().PricingRule().UseMinProfit);
+    EXPECT_TRUE(window.Form().Rule().UseMinProfit);
     window.Click(QStringLiteral("optProfitMargin1"));
     EXPECT_TRUE(window.Enabled(QStringLiteral("chkMinProfit")));
     EXPECT_TRUE(window.Enabled(QStringLiteral("txtMinProfit")));
@@ -46,12 +46,12 @@ TEST(WindowSwitches, AllRowsOffOffersEveryCriterionWhateverTheFloors)
 {
     WindowDriver window(kSettings);
     window.Click(QStringLiteral("chkUseOnAll"));
-    EXPECT_FALSE(window.Form().PricingRule().UseOnAll);
+    EXPECT_FALSE(window.Form().Rule().UseOnAll);
     for (const char *box : {"chkUseOnMargin", "chkUseOnMarkup", "chkUseOnProfit", "chkUseOnSellRate"})
         EXPECT_TRUE(window.Enabled(QString::fromLatin1(box))) << box;
     // The rule's own margin criterion is in force although its box is unchecked.
     EXPECT_FALSE(window.Checked(QStringLiteral("chkUseOnMargin")));
-    EXPECT_TRUE(window.Form().PricingRule().UseOnMargin());
+    EXPECT_TRUE(window.Form().Rule().UseOnMargin());
     EXPECT_TRUE(window.Enabled(QStringLiteral("txtUseOnMargin")));
     EXPECT_FALSE(window.Enabled(QStringLiteral("txtUseOnSellRate")));
 
@@ -63,7 +63,7 @@ TEST(WindowSwitches, AllRowsOffOffersEveryCriterionWhateverTheFloors)
     EXPECT_TRUE(window.Enabled(QStringLiteral("chkUseOnSellRate")));
     window.Click(QStringLiteral("chkUseOnSellRate"));
     EXPECT_TRUE(window.Enabled(QStringLiteral("txtUseOnSellRate")));
-    EXPECT_TRUE(window.Form().PricingRule().UseOnSellRate);
+    EXPECT_TRUE(window.Form().Rule().UseOnSellRate);
 
     window.Click(QStringLiteral("chkUseOnAll"));
     for (const char *control : {"chkUseOnMargin", "chkUseOnMarkup", "chkUseOnProfit", "chkUseOnSellRate",
@@ -77,21 +77,21 @@ TEST(WindowSwitches, MarginAndMarkupCriteriaExcludeEachOther)
     window.Click(QStringLiteral("chkUseOnAll"));
     window.Click(QStringLiteral("chkUseOnMarkup"));
     EXPECT_TRUE(window.Checked(QStringLiteral("chkUseOnMarkup")));
-    EXPECT_TRUE(window.Form().PricingRule().UseOnMarkup());
-    EXPECT_FALSE(window.Form().PricingRule().UseOnMargin());
+    EXPECT_TRUE(window.Form().Rule().UseOnMarkup());
+    EXPECT_FALSE(window.Form().Rule().UseOnMargin());
     EXPECT_TRUE(window.Enabled(QStringLiteral("txtUseOnMarkup")));
 
     window.Click(QStringLiteral("chkUseOnMargin"));
     EXPECT_TRUE(window.Checked(QStringLiteral("chkUseOnMargin")));
     EXPECT_FALSE(window.Checked(QStringLiteral("chkUseOnMarkup")));
     EXPECT_FALSE(window.Enabled(QStringLiteral("txtUseOnMarkup")));
-    EXPECT_TRUE(window.Form().PricingRule().UseOnMargin());
+    EXPECT_TRUE(window.Form().Rule().UseOnMargin());
 
     window.Click(QStringLiteral("chkUseOnMargin"));
     EXPECT_FALSE(window.Checked(QStringLiteral("chkUseOnMargin")));
     EXPECT_FALSE(window.Checked(QStringLiteral("chkUseOnMarkup"))) << "unchecking never checks the other";
-    EXPECT_FALSE(window.Form().PricingRule().UseOnMargin());
-    EXPECT_FALSE(window.Form().PricingRule().UseOnMarkup());
+    EXPECT_FALSE(window.Form().Rule().UseOnMargin());
+    EXPECT_FALSE(window.Form().Rule().UseOnMarkup());
 }
 
 TEST(WindowSwitches, ProfitCriterionNeedsMinimumProfitOrProfitMode)

@@ -68,7 +68,7 @@ QLocale GermanLocale()
 
 WindowDriver::WindowDriver(const QString &iniText, DownloadStatusProvider status, const QString &currentDirectory)
 {
-    form_ = std::make_unique<Form1>(WindowEnvironment{
+    form_ = std::make_unique<UpdateWindow>(WindowEnvironment{
         .settings = TelvoroSettings::FromText(iniText),
         .currentDirectory = currentDirectory,
         .locale = GermanLocale(),
@@ -78,7 +78,7 @@ WindowDriver::WindowDriver(const QString &iniText, DownloadStatusProvider status
     form_->show();
     QApplication::setActiveWindow(form_.get());
     EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-    form_->Form_Activate(); // the first activation has usually run already
+    form_->ActivateFirstTime(); // the first activation has usually run already
     SettleStatus();
 }
 

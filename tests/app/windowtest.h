@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/dialogs.h"
-#include "app/form1.h"
+#include "app/updatewindow.h"
 #include "support/httptestserver.h"
 #include "support/testsupport.h"
 
@@ -62,7 +62,7 @@ public:
                           const QString &currentDirectory = QStringLiteral("/work/dir"));
     ~WindowDriver();
 
-    Form1 &Form() { return *form_; }
+    UpdateWindow &Form() { return *form_; }
     RecordingDialogs &Dialogs() { return dialogs_; }
     StatusRecorder &Status() { return status_; }
 
@@ -90,7 +90,7 @@ public:
 private:
     RecordingDialogs dialogs_;
     StatusRecorder status_;
-    std::unique_ptr<Form1> form_;
+    std::unique_ptr<UpdateWindow> form_;
 };
 
 } // namespace preisliste::test

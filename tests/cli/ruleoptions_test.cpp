@@ -1,6 +1,6 @@
 #include "cli/ruleoptions.h"
 #include "common/telvorosettings.h"
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 
 #include <QCommandLineParser>
 #include <QLocale>
@@ -15,16 +15,16 @@ Currency Eur(const char *text)
     return Currency::Parse(QString::fromLatin1(text)).value();
 }
 
-CRecalcVk SettingsRule()
+PricingRule SettingsRule()
 {
-    return CRecalcVk(TelvoroSettings::FromText(QStringLiteral(
+    return PricingRule(TelvoroSettings::FromText(QStringLiteral(
         "[Options]\nRatingDefaultMargin=60\nMinimumRatePerMinute=0,10\nMwSt=19\n")));
 }
 
 struct Applied {
     bool ok = false;
     QString error;
-    CRecalcVk rule = SettingsRule();
+    PricingRule rule = SettingsRule();
 };
 
 Applied Apply(const QStringList &options)
@@ -42,7 +42,7 @@ TEST(RuleOptions, WithoutOptionsTheRuleIsTheWindowsAfterStartUp)
 {
     const Applied applied = Apply({});
     ASSERT_TRUE(applied.ok) << applied.error.toStdString();
-    const CRecalcVk &rule = applied.rule;
+    const PricingRule &rule = applied.rule;
     EXPECT_TRUE(rule.UseOnAll);
     EXPECT_TRUE(rule.UseMarkup);
     EXPECT_FALSE(rule.UseMargin || rule.UseProfit || rule.UseMinProfit || rule.UseMinSellRate);
@@ -59,14 +59,14 @@ TEST(RuleOptions, WithoutOptionsTheRuleIsTheWindowsAfterStartUp)
 TEST(RuleOptions, AValueGivenRetiresTheWarningAboutItsSetting)
 {
     const auto warnedRule = [] {
-        return CRecalcVk(TelvoroSettings::FromText(
+        return PricingRule(TelvoroSettings::FromText(
             QStringLiteral("[Options]\nRatingDefaultMargin=viel\nMinimumRatePerMinute=-1\n")));
     };
     const auto warningsAfter = [&](const QStringList &options) {
         QCommandLineParser parser;
         AddRuleOptions(parser);
         EXPECT_TRUE(parser.parse(QStringList{QStringLiteral("preisliste update")} + options));
-        CRecalcVk rule = warnedRule();
+        PricingRule rule = warnedRule();
         QString error;
         EXPECT_TRUE(ApplyRuleOptions(parser, QLocale(QLocale::German, QLocale::Germany), rule, error))
             << error.toStdString();
@@ -83,92 +83,92 @@ TEST(RuleOptions, AValueGivenRetiresTheWarningAboutItsSetting)
 
 struct AcceptedCase {
     QStringList options;
-    void (*check)(const CRecalcVk &);
+    void (*check)(const PricingRule &);
 };
 
 TEST(RuleOptions, AcceptedValuesReachTheRule)
 {
     const AcceptedCase cases[] = {
-        {{"--markup", "60"}, [](const CRecalcVk &r) { EXPECT_DOUBLE_EQ(r.markup(), 0.6); }},
-        {{"--markup", "60%"}, [](const CRecalcVk &r) { EXPECT_DOUBLE_EQ(r.markup(), 0.6); }},
-        {{"--markup", " 75,5% "}, [](const CRecalcVk &r) { EXPECT_DOUBLE_EQ(r.markup(), 0.755); }},
-        {{"--markup=0"}, [](const CRecalcVk &r) { EXPECT_DOUBLE_EQ(r.markup(), 0.0); }},
-        {{"--markup", "999,9%"}, [](const CRecalcVk &r) { EXPECT_NEAR(r.markup(), 9.999, 1e-12); }},
+        {{"--markup", "60"}, [](const PricingRule &r) { EXPECT_DOUBLE_EQ(r.markup(), 0.6); }},
+        {{"--markup", "60%"}, [](const PricingRule &r) { EXPECT_DOUBLE_EQ(r.markup(), 0.6); }},
+        {{"--markup", " 75,5% "}, [](const PricingRule &r) { EXPECT_DOUBLE_EQ(r.markup(), 0.755); }},
+        {{"--markup=0"}, [](const PricingRule &r) { EXPECT_DOUBLE_EQ(r.markup(), 0.0); }},
+        {{"--markup", "999,9%"}, [](const PricingRule &r) { EXPECT_NEAR(r.markup(), 9.999, 1e-12); }},
         {{"--margin", "37,5%"},
-         [](const CRecalcVk &r) {
+         [](const PricingRule &r) {
              EXPECT_DOUBLE_EQ(r.margin(), 0.375);
              EXPECT_DOUBLE_EQ(r.markup(), 0.6);
              EXPECT_TRUE(r.UseMarkup); // the value alone does not switch the mode
          }},
-        {{"--margin", "0%"}, [](const CRecalcVk &r) { EXPECT_DOUBLE_EQ(r.margin(), 0.0); }},
+        {{"--margin", "0%"}, [](const PricingRule &r) { EXPECT_DOUBLE_EQ(r.margin(), 0.0); }},
         {{"--mode", "margin", "--margin", "50"},
-         [](const CRecalcVk &r) {
+         [](const PricingRule &r) {
              EXPECT_TRUE(r.UseMargin);
              EXPECT_FALSE(r.UseMarkup || r.UseProfit);
              EXPECT_DOUBLE_EQ(r.markup(), 1.0);
          }},
         {{"--mode", "profit", "--profit", "0,07 €"},
-         [](const CRecalcVk &r) {
+         [](const PricingRule &r) {
              EXPECT_TRUE(r.UseProfit);
              EXPECT_FALSE(r.UseMarkup || r.UseMargin);
              EXPECT_EQ(r.ProfitValue, Eur("0.07"));
          }},
-        {{"--profit", "0"}, [](const CRecalcVk &r) { EXPECT_EQ(r.ProfitValue, Currency()); }},
+        {{"--profit", "0"}, [](const PricingRule &r) { EXPECT_EQ(r.ProfitValue, Currency()); }},
         {{"--min-profit", "0"},
-         [](const CRecalcVk &r) {
+         [](const PricingRule &r) {
              EXPECT_TRUE(r.UseMinProfit);
              EXPECT_EQ(r.MinProfitValue, Currency());
          }},
         {{"--min-profit", "0,055"},
-         [](const CRecalcVk &r) {
+         [](const PricingRule &r) {
              EXPECT_EQ(r.MinProfitValue, Eur("0.055")); // more decimals than shown, kept exactly
              EXPECT_EQ(r.UseOnProfitValue, Eur("0.055"));
          }},
         {{"--min-rate", "0.12"},
-         [](const CRecalcVk &r) {
+         [](const PricingRule &r) {
              EXPECT_TRUE(r.UseMinSellRate);
              EXPECT_EQ(r.MinSellRateValue, Eur("0.12"));
              EXPECT_EQ(r.UseOnSellRateValue, Eur("0.12"));
          }},
-        {{"--vat", "500%"}, [](const CRecalcVk &r) { EXPECT_DOUBLE_EQ(r.VAT(), 5.0); }},
-        {{"--vat", "0"}, [](const CRecalcVk &r) { EXPECT_DOUBLE_EQ(r.VAT(), 0.0); }},
-        {{"--vat", "7"}, [](const CRecalcVk &r) { EXPECT_DOUBLE_EQ(r.VAT(), 0.07); }},
-        {{"--round-up", "0,9999"}, [](const CRecalcVk &r) { EXPECT_EQ(r.RoundUpValue(), Eur("0.9999")); }},
-        {{"--round-up", "0"}, [](const CRecalcVk &r) { EXPECT_EQ(r.RoundUpValue(), Currency()); }},
-        {{"--apply-to", "all"}, [](const CRecalcVk &r) { EXPECT_TRUE(r.UseOnAll); }},
+        {{"--vat", "500%"}, [](const PricingRule &r) { EXPECT_DOUBLE_EQ(r.VAT(), 5.0); }},
+        {{"--vat", "0"}, [](const PricingRule &r) { EXPECT_DOUBLE_EQ(r.VAT(), 0.0); }},
+        {{"--vat", "7"}, [](const PricingRule &r) { EXPECT_DOUBLE_EQ(r.VAT(), 0.07); }},
+        {{"--round-up", "0,9999"}, [](const PricingRule &r) { EXPECT_EQ(r.RoundUpValue(), Eur("0.9999")); }},
+        {{"--round-up", "0"}, [](const PricingRule &r) { EXPECT_EQ(r.RoundUpValue(), Currency()); }},
+        {{"--apply-to", "all"}, [](const PricingRule &r) { EXPECT_TRUE(r.UseOnAll); }},
         {{"--apply-to", "margin-below=30%"},
-         [](const CRecalcVk &r) {
+         [](const PricingRule &r) {
              EXPECT_FALSE(r.UseOnAll);
              EXPECT_TRUE(r.UseOnMargin());
              EXPECT_DOUBLE_EQ(r.UseOnMarginValue, 0.3);
              EXPECT_FALSE(r.UseOnMarkup() || r.UseOnProfit || r.UseOnSellRate);
          }},
         {{"--apply-to", "markup-below=1000%"},
-         [](const CRecalcVk &r) {
+         [](const PricingRule &r) {
              EXPECT_TRUE(r.UseOnMarkup());
              EXPECT_FALSE(r.UseOnMargin()); // the rule's default margin criterion is not in force
              EXPECT_DOUBLE_EQ(r.UseOnMarkupValue, 10.0);
          }},
         {{"--min-profit", "0,03", "--apply-to", "profit-below=0,05"},
-         [](const CRecalcVk &r) {
+         [](const PricingRule &r) {
              EXPECT_TRUE(r.UseOnProfit);
              EXPECT_FALSE(r.UseOnMargin() || r.UseOnMarkup() || r.UseOnSellRate || r.UseOnAll);
              EXPECT_EQ(r.UseOnProfitValue, Eur("0.05"));
              EXPECT_EQ(r.MinProfitValue, Eur("0.03"));
          }},
         {{"--mode", "profit", "--apply-to", "profit-below=0.05"},
-         [](const CRecalcVk &r) {
+         [](const PricingRule &r) {
              EXPECT_TRUE(r.UseOnProfit);
              EXPECT_TRUE(r.IsUseOnProfitEnabled());
          }},
         {{"--apply-to", "price-below=0,15", "--min-rate", "0,10"},
-         [](const CRecalcVk &r) {
+         [](const PricingRule &r) {
              EXPECT_TRUE(r.UseOnSellRate);
              EXPECT_EQ(r.UseOnSellRateValue, Eur("0.15")); // not the minimum rate's value
              EXPECT_EQ(r.MinSellRateValue, Eur("0.10"));
          }},
         {{"--apply-to", "margin-below=30", "--apply-to", "price-below=0,2", "--min-rate", "0,1"},
-         [](const CRecalcVk &r) {
+         [](const PricingRule &r) {
              EXPECT_TRUE(r.UseOnMargin() && r.UseOnSellRate);
              EXPECT_FALSE(r.UseOnAll || r.UseOnProfit);
          }},

@@ -5,7 +5,7 @@
 #include "db/tariffdatabase.h"
 #include "merge/merge.h"
 #include "pricelist/stagingimport.h"
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 #include "support/testsupport.h"
 
 #include <QVariant>
@@ -33,7 +33,7 @@ TEST(FullDisk, DuringTheMergeFailsClearlyAndChangesNothing)
         const int pages = test::QueryValue(*connection, QStringLiteral("PRAGMA page_count")).toInt();
         // Room for a few pages more: the copy of the tariff does not fit.
         ASSERT_TRUE(connection->Exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 4)));
-        const CRecalcVk rule{TelvoroSettings()};
+        const PricingRule rule{TelvoroSettings()};
         const StageResult merged = MergePriceList(rule, context);
         EXPECT_TRUE(merged.IsFailed());
         TellOperator(merged, messages);

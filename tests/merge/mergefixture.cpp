@@ -98,7 +98,7 @@ QString MergeFixture::StatisticsLine(const QString &caption) const
     return QString();
 }
 
-PhaseRunner::PhaseRunner(const QString &path, const CRecalcVk &rule, ProgressSink &progress, MessageSink &messages)
+PhaseRunner::PhaseRunner(const QString &path, const PricingRule &rule, ProgressSink &progress, MessageSink &messages)
     : connection_(test::OpenForRun(path))
 {
     if (!connection_) {

@@ -4,7 +4,7 @@
 #include "db/runcontext.h"
 #include "db/tariffdatabase.h"
 #include "merge/merge.h"
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 #include "support/testsupport.h"
 
 #include <QString>
@@ -47,14 +47,14 @@ protected:
     TempTariff tariff;
     RecordingMessages messages;
     ScriptedProgress progress;
-    CRecalcVk rule{TelvoroSettings()};
+    PricingRule rule{TelvoroSettings()};
 };
 
 // A connection of the merge's kind to the fixture's tariff, for running the
 // phases one by one and looking at Import2 in between.
 class PhaseRunner {
 public:
-    PhaseRunner(const QString &path, const CRecalcVk &rule, ProgressSink &progress, MessageSink &messages);
+    PhaseRunner(const QString &path, const PricingRule &rule, ProgressSink &progress, MessageSink &messages);
     ~PhaseRunner();
     // Runs the phases up to and including PriceNewDestinations.
     bool PriceStagedRows();

@@ -1,6 +1,6 @@
 #include "pricelist/downloadstatus.h"
 
-#include "pricelist/downloadlist.h"
+#include "pricelist/pricelistdownload.h"
 #include "support/httptestserver.h"
 
 #include <QCoreApplication>
@@ -45,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
                  QStringLiteral("vom 01 März 2011 00:00 Uhr")},
         TextCase{"AfternoonIn24Hours", ListFrom(QDateTime(QDate(2012, 12, 24), QTime(13, 5))), kGerman,
                  QStringLiteral("vom 24 Dezember 2012 13:05 Uhr")},
-        TextCase{"WithoutEffectiveLine", ListFrom(CDownloadList::ZeroDate()), kGerman,
+        TextCase{"WithoutEffectiveLine", ListFrom(PriceListDownload::ZeroDate()), kGerman,
                  QStringLiteral("vom 30 Dezember 1899 00:00 Uhr")},
         TextCase{"EnglishMonthName", ListFrom(QDateTime(QDate(2011, 3, 1), QTime(0, 0))),
                  QLocale(QLocale::English, QLocale::UnitedStates), QStringLiteral("vom 01 March 2011 00:00 Uhr")},

@@ -211,7 +211,7 @@ TEST(SampleData, UpdateRunCommitsOnTheSample)
                        .priceListFile = kSampleDir + QStringLiteral("/preise.csv"),
                        .source = PriceListSource::LocalFile,
                        .customerId = {},
-                       .rule = CRecalcVk(settings)};
+                       .rule = PricingRule(settings)};
     RecordingMessages messages;
     ScriptedProgress progress;
     EXPECT_EQ(RunUpdate(request, progress, messages), RunOutcome::Committed);

@@ -4,7 +4,7 @@
 #include "db/sqlhelpers.h"
 #include "db/tariffdatabase.h"
 #include "pricing/recalculation.h"
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 #include "run/updaterun.h"
 #include "support/testsupport.h"
 
@@ -17,15 +17,15 @@ using test::RecordingMessages;
 using test::ScriptedProgress;
 using test::TempTariff;
 
-CRecalcVk StandardRule()
+PricingRule StandardRule()
 {
-    return CRecalcVk(TelvoroSettings::FromText(QStringLiteral(
+    return PricingRule(TelvoroSettings::FromText(QStringLiteral(
         "[Options]\nRatingDefaultMargin=60\nMinimumRatePerMinute=0,10\nMwSt=19\n")));
 }
 
-CRecalcVk RuleForAllRows()
+PricingRule RuleForAllRows()
 {
-    CRecalcVk rule = StandardRule();
+    PricingRule rule = StandardRule();
     rule.UseOnAll = true;
     return rule;
 }
@@ -45,7 +45,7 @@ struct Recalculation {
         EXPECT_TRUE(transaction->Begin());
     }
 
-    bool Run(const CRecalcVk &rule)
+    bool Run(const PricingRule &rule)
     {
         RunContext context{*connection, progress, messages};
         // What the operator would see, as a run shows it.
@@ -100,20 +100,20 @@ TEST(RecalculateSellingPrices, NullPriceIsSelectedByThePriceAndProfitCriteriaOnl
 {
     struct Case {
         const char *name;
-        void (*configure)(CRecalcVk &);
+        void (*configure)(PricingRule &);
         const char *expectedPrice;
     };
     const Case cases[] = {
-        {"margin criterion: margin of a zero price is 1", [](CRecalcVk &) {}, "NULL"},
-        {"profit criterion", [](CRecalcVk &r) { r.SetUseOnMargin(false); r.UseOnProfit = true; }, "0.25"},
+        {"margin criterion: margin of a zero price is 1", [](PricingRule &) {}, "NULL"},
+        {"profit criterion", [](PricingRule &r) { r.SetUseOnMargin(false); r.UseOnProfit = true; }, "0.25"},
         {"price criterion",
-         [](CRecalcVk &r) { r.SetUseOnMargin(false); r.UseMinSellRate = true; r.UseOnSellRate = true; }, "0.25"},
+         [](PricingRule &r) { r.SetUseOnMargin(false); r.UseMinSellRate = true; r.UseOnSellRate = true; }, "0.25"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         TempTariff tariff;
         tariff.AddNumber(QStringLiteral("0043"), QStringLiteral("Österreich"), QVariant(), 0.129);
-        CRecalcVk rule = StandardRule();
+        PricingRule rule = StandardRule();
         c.configure(rule);
         Recalculation recalculation(tariff);
         ASSERT_TRUE(recalculation.Run(rule));
@@ -164,7 +164,7 @@ TEST(RecalculateSellingPrices, StopInTheMiddleOfARunRollsBackEveryPrice)
     for (int i = 0; i < 5; ++i)
         tariff.AddNumber(QStringLiteral("00%1").arg(31 + i), QStringLiteral("Ziel %1").arg(i), 0.23, 0.129);
     const QString before = tariff.Snapshot();
-    const CRecalcVk rule = RuleForAllRows();
+    const PricingRule rule = RuleForAllRows();
     RunRequest request{.databaseFile = tariff.Path(), .rule = rule};
     RecordingMessages messages;
     ScriptedProgress progress(4); // the call after the third row
@@ -247,7 +247,7 @@ TEST(RecalculateSellingPrices, FloorAmountIsWrittenExactly)
 {
     TempTariff tariff;
     tariff.AddNumber(QStringLiteral("004930"), QStringLiteral("Berlin"), 0.23, 0.129);
-    CRecalcVk rule = RuleForAllRows();
+    PricingRule rule = RuleForAllRows();
     rule.UseMinSellRate = true;
     rule.MinSellRateValue = Currency::FromUnits(2555);
     Recalculation recalculation(tariff);

@@ -1,5 +1,5 @@
 #include "common/telvorosettings.h"
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 #include "pricing/rulefields.h"
 
 #include <gtest/gtest.h>
@@ -7,13 +7,13 @@
 namespace preisliste {
 namespace {
 
-CRecalcVk StandardRule()
+PricingRule StandardRule()
 {
-    return CRecalcVk(TelvoroSettings::FromText(QStringLiteral("[Options]\nMwSt=19\n")));
+    return PricingRule(TelvoroSettings::FromText(QStringLiteral("[Options]\nMwSt=19\n")));
 }
 
 // Every field's value as the rule holds it, in one comparable text.
-QString Values(const CRecalcVk &rule)
+QString Values(const PricingRule &rule)
 {
     QStringList values;
     for (const RuleFieldSpec &spec : RuleFieldSpecs()) {
@@ -29,7 +29,7 @@ TEST(RuleFields, SettingAFieldChangesItAndWhatItAlsoSetsOnly)
 {
     for (const RuleFieldSpec &spec : RuleFieldSpecs()) {
         SCOPED_TRACE(spec.name);
-        CRecalcVk rule = StandardRule();
+        PricingRule rule = StandardRule();
         const QStringList before = Values(rule).split(u' ');
         if (spec.unit == RuleUnit::Percent) {
             SetPercentValue(rule, spec.id, 0.8125);
@@ -51,7 +51,7 @@ TEST(RuleFields, SettingAFieldChangesItAndWhatItAlsoSetsOnly)
 
 TEST(RuleFields, MarkupAndMarginSetEachOther)
 {
-    CRecalcVk rule = StandardRule();
+    PricingRule rule = StandardRule();
     SetPercentValue(rule, RuleFieldId::Markup, 1.0);
     EXPECT_DOUBLE_EQ(PercentValue(rule, RuleFieldId::Margin), 0.5);
     SetPercentValue(rule, RuleFieldId::Margin, 0.375);

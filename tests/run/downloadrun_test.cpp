@@ -40,7 +40,7 @@ protected:
                            .priceListFile = tariff_.FilePath(QStringLiteral("preise.csv")),
                            .source = source,
                            .customerId = customerId,
-                           .rule = CRecalcVk(TelvoroSettings())};
+                           .rule = PricingRule(TelvoroSettings())};
         request.maxRemovedPercent = 100; // the small list replaces most of the tariff
         return request;
     }

@@ -20,7 +20,7 @@ RunRequest Request(const TempTariff &tariff, PriceListSource source, const QStri
                       .priceListFile = file,
                       .source = source,
                       .customerId = {},
-                      .rule = CRecalcVk(TelvoroSettings::FromText(QStringLiteral("[Options]\nMwSt=19\n"))),
+                      .rule = PricingRule(TelvoroSettings::FromText(QStringLiteral("[Options]\nMwSt=19\n"))),
                       .busyTimeoutMs = 100};
 }
 

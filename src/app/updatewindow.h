@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/dialogs.h"
-#include "app/runsinks.h"
+#include "app/windowsinks.h"
 #include "app/statusrequest.h"
 #include "common/currency.h"
 #include "common/telvorosettings.h"
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 #include "pricing/rulefields.h"
 #include "run/updaterun.h"
 
@@ -44,17 +44,17 @@ struct WindowEnvironment {
 // rule with its worked example, and the update run with progress and stop.
 // All pricing is the rule's and the run's; the window only edits the rule,
 // shows it and starts the run on a worker thread.
-class Form1 : public QWidget {
+class UpdateWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form1(WindowEnvironment environment, QWidget *parent = nullptr);
-    ~Form1() override;
+    explicit UpdateWindow(WindowEnvironment environment, QWidget *parent = nullptr);
+    ~UpdateWindow() override;
 
     // The first activation fills the window from the settings; later ones do
     // nothing. Called by the first show.
-    void Form_Activate();
+    void ActivateFirstTime();
 
-    const CRecalcVk &PricingRule() const { return *pricingRule_; }
+    const PricingRule &Rule() const { return *pricingRule_; }
     const QString &DatabaseFile() const { return databaseFile_; }
     const QString &PriceListFile() const { return priceListFile_; }
     const QString &CustomerId() const { return customerId_; }
@@ -103,12 +103,12 @@ private:
     QWidget *BuildCriteriaFrame();
     QWidget *BuildSampleFrame();
 
-    void Form_Load();
+    void LoadStartState();
     void LoadSettings();
     void ShowRuleWarnings();
     void FillRuleFields();
     void cmdFile_Click();
-    void cmdDatebasePath_Click();
+    void cmdDatabasePath_Click();
     void cmdClose_Click();
 
     // Rule fields and worked example.
@@ -161,7 +161,7 @@ private:
     DialogPresenter *dialogs_;
     QLocale locale_;
 
-    std::unique_ptr<CRecalcVk> pricingRule_;
+    std::unique_ptr<PricingRule> pricingRule_;
     QString databaseFile_;
     QString priceListFile_;
     QString customerId_;
@@ -192,7 +192,7 @@ private:
     QHash<RuleFieldId, FieldEdit *> ruleFieldEdits_;
 
     // Controls, named as the window has always named them.
-    QLabel *Label3_ = nullptr;
+    QLabel *instructionLabel_ = nullptr;
     QCheckBox *chkPriceDownload_ = nullptr;
     FieldEdit *txtKdId_ = nullptr;
     QLabel *lblDownloadDate_ = nullptr;
@@ -201,9 +201,9 @@ private:
     QPushButton *cmdFile_ = nullptr;
     QLabel *Label6_ = nullptr;
     QLineEdit *txtDbFilename_ = nullptr;
-    QPushButton *cmdDatebasePath_ = nullptr;
+    QPushButton *cmdDatabasePath_ = nullptr;
     QGroupBox *fraEinstellungen_ = nullptr;
-    QWidget *Picture1_ = nullptr;
+    QWidget *modeOptions_ = nullptr;
     QRadioButton *optProfitMargin_[3] = {};
     FieldEdit *txtMarkup_ = nullptr;
     FieldEdit *txtMargin_ = nullptr;

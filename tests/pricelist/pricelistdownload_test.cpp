@@ -1,4 +1,4 @@
-#include "pricelist/downloadlist.h"
+#include "pricelist/pricelistdownload.h"
 
 #include "support/httptestserver.h"
 #include "support/testsupport.h"
@@ -49,7 +49,7 @@ protected:
 
 TEST_F(DownloadListTest, NewObjectStartsWithZeroDateAndEmptyValues)
 {
-    const CDownloadList download;
+    const PriceListDownload download;
     EXPECT_EQ(download.EffectiveDate(), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
     EXPECT_EQ(download.Sequence(), 0);
     EXPECT_TRUE(download.GUID().isEmpty());
@@ -61,7 +61,7 @@ TEST_F(DownloadListTest, NewObjectStartsWithZeroDateAndEmptyValues)
 TEST_F(DownloadListTest, FullDownloadKeepsTheListInAPrivateTemporaryFile)
 {
     server_.Respond(200, kListBody);
-    CDownloadList download;
+    PriceListDownload download;
     ASSERT_TRUE(download.DownloadList(QStringLiteral("12345"), false)) << download.FailureText().toStdString();
 
     EXPECT_EQ(server_.RequestLines(),
@@ -86,8 +86,8 @@ TEST_F(DownloadListTest, FullDownloadKeepsTheListInAPrivateTemporaryFile)
 TEST_F(DownloadListTest, EveryDownloadGetsANewFile)
 {
     server_.Respond(200, kListBody);
-    CDownloadList first;
-    CDownloadList second;
+    PriceListDownload first;
+    PriceListDownload second;
     ASSERT_TRUE(first.DownloadList(QStringLiteral("1"), false));
     ASSERT_TRUE(second.DownloadList(QStringLiteral("1"), false));
     EXPECT_NE(first.TempFileName(), second.TempFileName());
@@ -97,7 +97,7 @@ TEST_F(DownloadListTest, EveryDownloadGetsANewFile)
 TEST_F(DownloadListTest, HeaderOnlyRequestAsksForTheHeadAndLeavesNoFile)
 {
     server_.Respond(200, "#kvtpricelist\nList-ID: abc\nList-Sequence: 3\nEffective: 2011-03-01\n\n");
-    CDownloadList download;
+    PriceListDownload download;
     ASSERT_TRUE(download.DownloadList(QStringLiteral("12345"), true));
     EXPECT_EQ(server_.RequestLines(),
               QStringList{QStringLiteral("GET /kvtedx/getpricelist.php?custid=12345&head=1 HTTP/1.1")});
@@ -108,7 +108,7 @@ TEST_F(DownloadListTest, HeaderOnlyRequestAsksForTheHeadAndLeavesNoFile)
     EXPECT_TRUE(TempFiles().isEmpty());
 
     server_.Respond(200, "<html>Fehler</html>");
-    CDownloadList rejected;
+    PriceListDownload rejected;
     EXPECT_FALSE(rejected.DownloadList(QStringLiteral("12345"), true));
     EXPECT_TRUE(TempFiles().isEmpty());
 }
@@ -126,7 +126,7 @@ class CustomerIdEncoding : public DownloadListTest, public ::testing::WithParamI
 TEST_P(CustomerIdEncoding, CannotChangeTheRequest)
 {
     server_.Respond(200, kListBody);
-    CDownloadList download;
+    PriceListDownload download;
     ASSERT_TRUE(download.DownloadList(GetParam().customerId, false));
     EXPECT_EQ(server_.RequestLines(),
               QStringList{QStringLiteral("GET /kvtedx/getpricelist.php?%1 HTTP/1.1").arg(QLatin1String(GetParam().query))});
@@ -145,7 +145,7 @@ TEST_F(DownloadListTest, ServerAddressMayEndWithASlash)
 {
     const ScopedEnvironment address("PREISLISTE_SERVER", server_.Address() + u'/');
     server_.Respond(200, kListBody);
-    CDownloadList download;
+    PriceListDownload download;
     ASSERT_TRUE(download.DownloadList(QStringLiteral("7"), false));
     EXPECT_EQ(server_.RequestLines(),
               QStringList{QStringLiteral("GET /kvtedx/getpricelist.php?custid=7&head=0 HTTP/1.1")});
@@ -168,7 +168,7 @@ TEST_P(StoredAnswer, IsKeptWithCrLfAndChecked)
 {
     const StoreCase &c = GetParam();
     server_.Respond(200, c.body);
-    CDownloadList download;
+    PriceListDownload download;
     EXPECT_EQ(download.DownloadList(QStringLiteral("1"), false), c.result) << download.FailureText().toStdString();
     EXPECT_TRUE(download.IsValid());
     ASSERT_FALSE(download.TempFileName().isEmpty());
@@ -232,7 +232,7 @@ TEST_P(HeaderCheck, ReadsTheKnownKeys)
 {
     const HeaderCase &c = GetParam();
     server_.Respond(200, "#kvtpricelist\r\n" + c.lines + "\r\n\r\n49;X;0,1\r\n");
-    CDownloadList download;
+    PriceListDownload download;
     EXPECT_EQ(download.DownloadList(QStringLiteral("1"), false), c.result);
     EXPECT_TRUE(download.IsValid());
     EXPECT_EQ(download.HasData(), c.result);
@@ -244,7 +244,7 @@ TEST_P(HeaderCheck, ReadsTheKnownKeys)
     }
 }
 
-const QDateTime kZero = CDownloadList::ZeroDate();
+const QDateTime kZero = PriceListDownload::ZeroDate();
 const QDateTime kMarch = QDateTime(QDate(2011, 3, 1), QTime(0, 0));
 
 INSTANTIATE_TEST_SUITE_P(
@@ -315,7 +315,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 // Failed requests: false, nothing stored, nothing left behind.
-void ExpectNothingStored(const CDownloadList &download)
+void ExpectNothingStored(const PriceListDownload &download)
 {
     EXPECT_FALSE(download.IsValid());
     EXPECT_TRUE(download.TempFileName().isEmpty());
@@ -327,7 +327,7 @@ TEST_F(DownloadListTest, StatusOtherThan200StoresNothing)
     for (const int status : {404, 500, 204}) {
         SCOPED_TRACE(status);
         server_.Respond(status, kListBody);
-        CDownloadList download;
+        PriceListDownload download;
         EXPECT_FALSE(download.DownloadList(QStringLiteral("K1"), false));
         ExpectNothingStored(download);
         EXPECT_EQ(download.Failure(), DownloadFailure::HttpStatus);
@@ -340,7 +340,7 @@ TEST_F(DownloadListTest, StatusOtherThan200StoresNothing)
 TEST_F(DownloadListTest, ServerThatNeverAnswersTimesOut)
 {
     server_.NeverAnswer();
-    CDownloadList download(DownloadLimits{.timeout = 300ms});
+    PriceListDownload download(DownloadLimits{.timeout = 300ms});
     EXPECT_FALSE(download.DownloadList(QStringLiteral("1"), false));
     ExpectNothingStored(download);
     EXPECT_EQ(download.Failure(), DownloadFailure::TimedOut);
@@ -354,7 +354,7 @@ TEST_F(DownloadListTest, StopEndsTheWaitForTheServer)
     StopSwitch stop;
     QTimer::singleShot(200ms, [&stop] { stop.RequestStop(); });
     // With a time-out of a minute, only the stop can end this download.
-    CDownloadList download(DownloadLimits{.timeout = 60s});
+    PriceListDownload download(DownloadLimits{.timeout = 60s});
     EXPECT_FALSE(download.DownloadList(QStringLiteral("1"), false, &stop));
     ExpectNothingStored(download);
     EXPECT_EQ(download.Failure(), DownloadFailure::Stopped);
@@ -365,7 +365,7 @@ TEST_F(DownloadListTest, StopRequestedBeforehandSendsNothing)
     StopSwitch stop;
     stop.RequestStop();
     server_.Respond(200, kListBody);
-    CDownloadList download;
+    PriceListDownload download;
     EXPECT_FALSE(download.DownloadList(QStringLiteral("1"), false, &stop));
     EXPECT_EQ(download.Failure(), DownloadFailure::Stopped);
     EXPECT_TRUE(server_.RequestLines().isEmpty());
@@ -374,7 +374,7 @@ TEST_F(DownloadListTest, StopRequestedBeforehandSendsNothing)
 TEST_F(DownloadListTest, RefusedConnectionIsAFalseResult)
 {
     const ScopedEnvironment address("PREISLISTE_SERVER", QStringLiteral("http://127.0.0.1:%1").arg(UnusedPort()));
-    CDownloadList download;
+    PriceListDownload download;
     EXPECT_FALSE(download.DownloadList(QStringLiteral("1"), false));
     ExpectNothingStored(download);
     EXPECT_EQ(download.Failure(), DownloadFailure::NotReachable);
@@ -387,7 +387,7 @@ TEST_F(DownloadListTest, ServerAddressMustBeHttpOrHttps)
                                   QStringLiteral("http://")}) {
         SCOPED_TRACE(address.toStdString());
         const ScopedEnvironment server("PREISLISTE_SERVER", address);
-        CDownloadList download;
+        PriceListDownload download;
         EXPECT_FALSE(download.DownloadList(QStringLiteral("1"), false));
         EXPECT_EQ(download.Failure(), DownloadFailure::InvalidServer);
     }
@@ -397,7 +397,7 @@ TEST_F(DownloadListTest, ServerAddressMustBeHttpOrHttps)
 TEST_F(DownloadListTest, AnnouncedOversizedAnswerIsRefused)
 {
     server_.RespondRaw("HTTP/1.1 200 OK\r\nContent-Length: 314572800\r\nConnection: close\r\n\r\n#kvtpricelist\r\n");
-    CDownloadList download;
+    PriceListDownload download;
     EXPECT_FALSE(download.DownloadList(QStringLiteral("1"), false));
     ExpectNothingStored(download);
     EXPECT_EQ(download.Failure(), DownloadFailure::TooLarge);
@@ -412,11 +412,11 @@ TEST_F(DownloadListTest, AnswerGrowingBeyondTheLimitIsRefused)
     ASSERT_EQ(withinLimit.size(), 1000);
 
     server_.RespondRaw(header + withinLimit);
-    CDownloadList atLimit(DownloadLimits{.maxResponseBytes = 1000});
+    PriceListDownload atLimit(DownloadLimits{.maxResponseBytes = 1000});
     EXPECT_TRUE(atLimit.DownloadList(QStringLiteral("1"), false)) << atLimit.FailureText().toStdString();
 
     server_.RespondRaw(header + withinLimit + 'x');
-    CDownloadList overLimit(DownloadLimits{.maxResponseBytes = 1000});
+    PriceListDownload overLimit(DownloadLimits{.maxResponseBytes = 1000});
     EXPECT_FALSE(overLimit.DownloadList(QStringLiteral("1"), false));
     ExpectNothingStored(overLimit);
     EXPECT_EQ(overLimit.Failure(), DownloadFailure::TooLarge);
@@ -426,7 +426,7 @@ TEST_F(DownloadListTest, AnswerGrowingBeyondTheLimitIsRefused)
 TEST_F(DownloadListTest, ConnectionBrokenMidAnswerStoresNothing)
 {
     server_.RespondRaw("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n#kvtpricelist\r\n\r\n49;X;0,1\r\n");
-    CDownloadList download;
+    PriceListDownload download;
     EXPECT_FALSE(download.DownloadList(QStringLiteral("1"), false));
     ExpectNothingStored(download);
     EXPECT_EQ(download.Failure(), DownloadFailure::Incomplete);
@@ -436,7 +436,7 @@ TEST_F(DownloadListTest, ConnectionBrokenMidAnswerStoresNothing)
 TEST_F(DownloadListTest, FailedSecondDownloadClearsFileButKeepsHeaderValues)
 {
     server_.Respond(200, kListBody);
-    CDownloadList download;
+    PriceListDownload download;
     ASSERT_TRUE(download.DownloadList(QStringLiteral("1"), false));
     server_.Respond(404, "weg");
     EXPECT_FALSE(download.DownloadList(QStringLiteral("1"), false));
@@ -451,7 +451,7 @@ TEST_F(DownloadListTest, WorksOnThreadsWithoutAnEventLoop)
     server_.Respond(200, kListBody);
     bool qtThreadResult = false;
     std::unique_ptr<QThread> qtThread(QThread::create([&] {
-        CDownloadList download;
+        PriceListDownload download;
         qtThreadResult = download.DownloadList(QStringLiteral("1"), false) && download.HasData();
     }));
     qtThread->start();
@@ -460,7 +460,7 @@ TEST_F(DownloadListTest, WorksOnThreadsWithoutAnEventLoop)
 
     bool plainThreadResult = false;
     std::thread plainThread([&] {
-        CDownloadList download;
+        PriceListDownload download;
         plainThreadResult = download.DownloadList(QStringLiteral("1"), false) && download.HasData();
     });
     plainThread.join();

@@ -1,4 +1,4 @@
-#include "app/runsinks.h"
+#include "app/windowsinks.h"
 
 #include <QMetaObject>
 

@@ -99,9 +99,9 @@ private:
 // answer in a new temporary file with CR LF line ends, for the import and for
 // the operator. One object serves one download. Works on any thread: it waits
 // in an event loop of its own and needs none from its caller.
-class CDownloadList {
+class PriceListDownload {
 public:
-    explicit CDownloadList(DownloadLimits limits = {});
+    explicit PriceListDownload(DownloadLimits limits = {});
 
     // The value of the header line "Effective"; 30 Dec 1899 00:00 until one
     // is read.
@@ -119,19 +119,19 @@ public:
     // empty after a header-only request, which writes no file.
     QString TempFileName() const { return tempFileName_; }
 
-    // Sends one GET request for the customer `kdId`, for the header only when
+    // Sends one GET request for the customer `customerId`, for the header only when
     // `checkOnly`. True when the answer arrived (and was stored), is a list
     // in server form and its header values convert. A failed request is a
     // false result, never an exception. `stop`, when given, is asked every
     // 100 ms whether the operator wants to stop.
-    bool DownloadList(const QString &kdId, bool checkOnly, const ProgressSink *stop = nullptr);
+    bool DownloadList(const QString &customerId, bool checkOnly, const ProgressSink *stop = nullptr);
 
     // DownloadList() in two steps around a request of the caller's own, for
     // a caller that must not wait: BeginRequest() clears the last result and
     // gives the address to ask, or nothing (with the failure set) when the
     // server address is unusable; TakeAnswer() judges the request's result
     // as DownloadList() does.
-    std::optional<QUrl> BeginRequest(const QString &kdId, bool checkOnly);
+    std::optional<QUrl> BeginRequest(const QString &customerId, bool checkOnly);
     bool TakeAnswer(FetchResult fetched);
 
     // Why the last DownloadList returned false, as one German sentence.

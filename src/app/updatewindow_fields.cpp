@@ -1,7 +1,7 @@
 // The rule value fields, the worked example and the check that runs when the
 // focus is about to leave a field.
 #include "app/fieldedit.h"
-#include "app/form1.h"
+#include "app/updatewindow.h"
 #include "common/localeformat.h"
 
 #include <QApplication>
@@ -19,7 +19,7 @@ const QColor kUnchangedPriceColour(0, 0, 0);
 
 } // namespace
 
-void Form1::DefineRuleFields()
+void UpdateWindow::DefineRuleFields()
 {
     const std::pair<FieldEdit *, RuleFieldId> fields[] = {
         {txtMarkup_, RuleFieldId::Markup},
@@ -40,18 +40,18 @@ void Form1::DefineRuleFields()
     }
 }
 
-const Form1::RuleField *Form1::RuleFieldOf(const QObject *object) const
+const UpdateWindow::RuleField *UpdateWindow::RuleFieldOf(const QObject *object) const
 {
     const auto found = ruleFields_.constFind(object);
     return found == ruleFields_.constEnd() ? nullptr : &found.value();
 }
 
-const Form1::RuleField &Form1::RuleFieldOf(RuleFieldId id) const
+const UpdateWindow::RuleField &UpdateWindow::RuleFieldOf(RuleFieldId id) const
 {
     return *RuleFieldOf(ruleFieldEdits_.value(id));
 }
 
-QString Form1::DisplayText(const RuleField &field) const
+QString UpdateWindow::DisplayText(const RuleField &field) const
 {
     const RuleFieldId id = field.spec->id;
     if (field.spec->unit == RuleUnit::Percent)
@@ -61,7 +61,7 @@ QString Form1::DisplayText(const RuleField &field) const
     return FormatCurrency(AmountValue(*pricingRule_, id), locale_, CurrencyDecimals(locale_));
 }
 
-bool Form1::ValidateRuleField(const RuleField &field)
+bool UpdateWindow::ValidateRuleField(const RuleField &field)
 {
     const RuleFieldSpec &spec = *field.spec;
     if (field.IsLive()) {
@@ -101,7 +101,7 @@ bool Form1::ValidateRuleField(const RuleField &field)
 
 // Takes the text of markup or margin into the rule; false when the text is
 // no value the field accepts.
-bool Form1::ApplyLiveText(const RuleField &field)
+bool UpdateWindow::ApplyLiveText(const RuleField &field)
 {
     const std::optional<double> value = ParsePercent(field.edit->text(), locale_);
     if (!value || !field.spec->range.Contains(*value))
@@ -110,7 +110,7 @@ bool Form1::ApplyLiveText(const RuleField &field)
     return true;
 }
 
-void Form1::RuleFieldKeyUp(const RuleField &field)
+void UpdateWindow::RuleFieldKeyUp(const RuleField &field)
 {
     if (field.IsLive()) {
         const RuleField &other = RuleFieldOf(*field.spec->alsoSets);
@@ -122,7 +122,7 @@ void Form1::RuleFieldKeyUp(const RuleField &field)
     RefreshSample();
 }
 
-void Form1::SelectFieldText(QLineEdit *field, bool alert)
+void UpdateWindow::SelectFieldText(QLineEdit *field, bool alert)
 {
     if (!field) {
         if (auto *focused = qobject_cast<QLineEdit *>(QApplication::focusWidget()))
@@ -136,7 +136,7 @@ void Form1::SelectFieldText(QLineEdit *field, bool alert)
         dialogs_->PlayAlertSound();
 }
 
-void Form1::RefreshSample()
+void UpdateWindow::RefreshSample()
 {
     RowPrice price;
     try {
@@ -153,14 +153,14 @@ void Form1::RefreshSample()
     ShowNewPriceColour(price.changed);
 }
 
-void Form1::ShowNewPriceColour(bool changed)
+void UpdateWindow::ShowNewPriceColour(bool changed)
 {
     QPalette palette = lblSampleNewVk_->palette();
     palette.setColor(QPalette::WindowText, changed ? kChangedPriceColour : kUnchangedPriceColour);
     lblSampleNewVk_->setPalette(palette);
 }
 
-void Form1::ShowSampleGross()
+void UpdateWindow::ShowSampleGross()
 {
     const std::optional<Currency> gross =
         Currency::TryFromDouble(sampleNetBuying_.ToDouble() * (pricingRule_->VAT() + 1.0));
@@ -168,7 +168,7 @@ void Form1::ShowSampleGross()
         lblSampleEkGross_->setText(FormatCurrency(*gross, locale_, 4));
 }
 
-bool Form1::txtSampleEk_Validate()
+bool UpdateWindow::txtSampleEk_Validate()
 {
     const std::optional<Currency> value = ParseCurrency(txtSampleEk_->text(), locale_);
     if (!value)
@@ -179,7 +179,7 @@ bool Form1::txtSampleEk_Validate()
     return true;
 }
 
-bool Form1::txtSampleOldVk_Validate()
+bool UpdateWindow::txtSampleOldVk_Validate()
 {
     const std::optional<Currency> value = ParseCurrency(txtSampleOldVk_->text(), locale_);
     if (!value)
@@ -189,7 +189,7 @@ bool Form1::txtSampleOldVk_Validate()
     return true;
 }
 
-bool Form1::CheckField(QWidget *field)
+bool UpdateWindow::CheckField(QWidget *field)
 {
     bool accepted = true;
     if (field == txtKdId_)
@@ -205,18 +205,18 @@ bool Form1::CheckField(QWidget *field)
     return accepted;
 }
 
-bool Form1::IsCheckedField(const QWidget *widget) const
+bool UpdateWindow::IsCheckedField(const QWidget *widget) const
 {
     return RuleFieldOf(widget) || widget == txtKdId_ || widget == txtSampleEk_ || widget == txtSampleOldVk_;
 }
 
-bool Form1::FocusedFieldAccepts()
+bool UpdateWindow::FocusedFieldAccepts()
 {
     QWidget *focused = QApplication::focusWidget();
     return !focused || !isAncestorOf(focused) || CheckField(focused);
 }
 
-bool Form1::eventFilter(QObject *watched, QEvent *event)
+bool UpdateWindow::eventFilter(QObject *watched, QEvent *event)
 {
     auto *widget = qobject_cast<QWidget *>(watched);
     if (!widget)
@@ -246,7 +246,7 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-bool Form1::FieldEventFilter(QWidget *field, QEvent *event)
+bool UpdateWindow::FieldEventFilter(QWidget *field, QEvent *event)
 {
     const auto *key = static_cast<QKeyEvent *>(event);
     const RuleField *ruleField = RuleFieldOf(field);

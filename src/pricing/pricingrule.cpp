@@ -1,4 +1,4 @@
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 
 #include "common/localeformat.h"
 #include "common/telvorosettings.h"
@@ -92,7 +92,7 @@ double ReadVatPercent(const TelvoroSettings &settings, QStringList &warnings)
 
 } // namespace
 
-CRecalcVk::CRecalcVk(const TelvoroSettings &settings)
+PricingRule::PricingRule(const TelvoroSettings &settings)
 {
     // Each reader adds at most one line, about its own setting.
     QStringList texts;
@@ -126,7 +126,7 @@ CRecalcVk::CRecalcVk(const TelvoroSettings &settings)
     SetVAT(vatPercent / 100.0);
 }
 
-QStringList CRecalcVk::Warnings() const
+QStringList PricingRule::Warnings() const
 {
     QStringList texts;
     for (const SettingWarning &warning : warnings_)
@@ -134,63 +134,63 @@ QStringList CRecalcVk::Warnings() const
     return texts;
 }
 
-void CRecalcVk::DropWarning(const QString &setting)
+void PricingRule::DropWarning(const QString &setting)
 {
     warnings_.removeIf([&](const SettingWarning &warning) { return warning.setting == setting; });
 }
 
-bool CRecalcVk::IsUseOnProfitEnabled() const
+bool PricingRule::IsUseOnProfitEnabled() const
 {
     return ((UseMinProfit && IsMinProfitEnabled()) || UseProfit) && !UseOnAll;
 }
 
-bool CRecalcVk::IsUseOnSellRateEnabled() const
+bool PricingRule::IsUseOnSellRateEnabled() const
 {
     return UseMinSellRate && !UseOnAll;
 }
 
-bool CRecalcVk::IsMinProfitEnabled() const
+bool PricingRule::IsMinProfitEnabled() const
 {
     return (UseMargin || UseMarkup) && !UseProfit;
 }
 
-void CRecalcVk::SetVAT(double rate)
+void PricingRule::SetVAT(double rate)
 {
     vat_ = rate;
     vatFactor_ = rate + 1.0;
 }
 
-void CRecalcVk::SetRoundUpValue(Currency value)
+void PricingRule::SetRoundUpValue(Currency value)
 {
     roundUpValue_ = value;
     roundUpAddend_ = Currency::FromUnits(100) - value - Currency::FromUnits(1);
 }
 
-void CRecalcVk::SetMarkup(double markup)
+void PricingRule::SetMarkup(double markup)
 {
     markup_ = markup;
     margin_ = markup / (markup + 1.0);
 }
 
-void CRecalcVk::SetMargin(double margin)
+void PricingRule::SetMargin(double margin)
 {
     margin_ = margin;
     markup_ = margin / (1.0 - margin);
 }
 
-void CRecalcVk::SetUseOnMarkup(bool value)
+void PricingRule::SetUseOnMarkup(bool value)
 {
     useOnMarkup_ = value;
     useOnMargin_ = useOnMargin_ && !value;
 }
 
-void CRecalcVk::SetUseOnMargin(bool value)
+void PricingRule::SetUseOnMargin(bool value)
 {
     useOnMargin_ = value;
     useOnMarkup_ = useOnMarkup_ && !value;
 }
 
-RowPrice CRecalcVk::CalculateNewVk(Currency netBuying, Currency oldSelling) const
+RowPrice PricingRule::CalculateNewVk(Currency netBuying, Currency oldSelling) const
 {
     const Currency gross = Currency::FromDouble(netBuying.ToDouble() * vatFactor_);
     const Currency oldProfit = oldSelling - gross;

@@ -1,5 +1,5 @@
 #include "common/telvorosettings.h"
-#include "pricing/recalcvk.h"
+#include "pricing/pricingrule.h"
 
 #include <gtest/gtest.h>
 
@@ -24,20 +24,20 @@ Currency Eur(const char *text)
 
 // The rule as a shop with the usual settings starts it: markup 60 %, VAT 19 %,
 // minimum rate 0,10, margin criterion at 37,5 %.
-CRecalcVk StandardRule()
+PricingRule StandardRule()
 {
-    return CRecalcVk(TelvoroSettings::FromText(QStringLiteral(
+    return PricingRule(TelvoroSettings::FromText(QStringLiteral(
         "[Options]\nRatingDefaultMargin=60\nMinimumRatePerMinute=0,10\nMwSt=19\n")));
 }
 
-RowPrice Calculate(const CRecalcVk &rule, const char *netBuying, const char *oldSelling)
+RowPrice Calculate(const PricingRule &rule, const char *netBuying, const char *oldSelling)
 {
     return rule.CalculateNewVk(Eur(netBuying), Eur(oldSelling));
 }
 
 struct PricingCase {
     const char *name;
-    void (*configure)(CRecalcVk &);
+    void (*configure)(PricingRule &);
     const char *netBuying;
     const char *oldSelling;
     bool changed;
@@ -49,7 +49,7 @@ struct PricingCase {
 
 // A rule without VAT and markup: the new price is the purchase price itself,
 // which isolates the rounding to whole cents.
-void PlainPrice(CRecalcVk &rule)
+void PlainPrice(PricingRule &rule)
 {
     rule.UseOnAll = true;
     rule.SetVAT(0.0);
@@ -58,13 +58,13 @@ void PlainPrice(CRecalcVk &rule)
 
 const PricingCase kPricingCases[] = {
     // The worked example: gross 0,1535, old profit 0,0765.
-    {"worked example, all rows", [](CRecalcVk &r) { r.UseOnAll = true; },
+    {"worked example, all rows", [](PricingRule &r) { r.UseOnAll = true; },
      "0.1290", "0.23", true, "0.25", "0.0965", 0.62866, 0.386},
-    {"worked example, margin 33,3 % below the default 37,5 %", [](CRecalcVk &) {},
+    {"worked example, margin 33,3 % below the default 37,5 %", [](PricingRule &) {},
      "0.1290", "0.23", true, "0.25", "0.0965", 0.62866, 0.386},
-    {"worked example, margin threshold 30 % not met", [](CRecalcVk &r) { r.UseOnMarginValue = 0.30; },
+    {"worked example, margin threshold 30 % not met", [](PricingRule &r) { r.UseOnMarginValue = 0.30; },
      "0.1290", "0.23", false, "0.23", "0.0765", 0.49837, 0.33261},
-    {"old price equal to the new one", [](CRecalcVk &r) { r.UseOnAll = true; },
+    {"old price equal to the new one", [](PricingRule &r) { r.UseOnAll = true; },
      "0.1290", "0.25", false, "0.25", "0.0965", 0.62866, 0.386},
 
     // Rounding with the default threshold 0,002.
@@ -72,117 +72,117 @@ const PricingCase kPricingCases[] = {
     {"remainder 0,0021 adds a cent", PlainPrice, "0.1021", "1", true, "0.11", "0.0079", 0.07738, 0.07182},
     {"whole cents stay", PlainPrice, "0.1000", "1", true, "0.10", "0", 0.0, 0.0},
     {"threshold 0: whole cents stay",
-     [](CRecalcVk &r) { PlainPrice(r); r.SetRoundUpValue(Currency()); },
+     [](PricingRule &r) { PlainPrice(r); r.SetRoundUpValue(Currency()); },
      "0.1000", "1", true, "0.10", "0", 0.0, 0.0},
     {"threshold 0: any remainder adds a cent",
-     [](CRecalcVk &r) { PlainPrice(r); r.SetRoundUpValue(Currency()); },
+     [](PricingRule &r) { PlainPrice(r); r.SetRoundUpValue(Currency()); },
      "0.1001", "1", true, "0.11", "0.0099", 0.0989, 0.09},
     {"threshold 0,0099: every remainder is cut",
-     [](CRecalcVk &r) { PlainPrice(r); r.SetRoundUpValue(Eur("0.0099")); },
+     [](PricingRule &r) { PlainPrice(r); r.SetRoundUpValue(Eur("0.0099")); },
      "0.1099", "1", true, "0.10", "-0.0099", -0.09008, -0.099},
     {"threshold 0,01 lowers whole cents",
-     [](CRecalcVk &r) { PlainPrice(r); r.SetRoundUpValue(Eur("0.01")); },
+     [](PricingRule &r) { PlainPrice(r); r.SetRoundUpValue(Eur("0.01")); },
      "0.1000", "1", true, "0.09", "-0.01", -0.1, -0.11111},
     {"threshold 0,05 lowers by more than the remainder",
-     [](CRecalcVk &r) { PlainPrice(r); r.SetRoundUpValue(Eur("0.05")); },
+     [](PricingRule &r) { PlainPrice(r); r.SetRoundUpValue(Eur("0.05")); },
      "0.1530", "1", true, "0.11", "-0.043", -0.28105, -0.39091},
 
     // Zero purchase price: gross 0, markup 100.
-    {"purchase price 0 in markup mode", [](CRecalcVk &r) { r.UseOnAll = true; },
+    {"purchase price 0 in markup mode", [](PricingRule &r) { r.UseOnAll = true; },
      "0", "0.23", true, "0", "0", 100.0, 1.0},
     {"purchase price 0 lifted by minimum profit",
-     [](CRecalcVk &r) { r.UseOnAll = true; r.UseMinProfit = true; },
+     [](PricingRule &r) { r.UseOnAll = true; r.UseMinProfit = true; },
      "0", "0.23", true, "0.05", "0.05", 100.0, 1.0},
     {"purchase price 0 lifted by minimum rate",
-     [](CRecalcVk &r) { r.UseOnAll = true; r.UseMinSellRate = true; },
+     [](PricingRule &r) { r.UseOnAll = true; r.UseMinSellRate = true; },
      "0", "0.23", true, "0.10", "0.10", 100.0, 1.0},
-    {"purchase price 0 not selected keeps markup 100", [](CRecalcVk &) {},
+    {"purchase price 0 not selected keeps markup 100", [](PricingRule &) {},
      "0", "0.23", false, "0.23", "0.23", 100.0, 1.0},
 
     // Zero old price: margin 1, old profit minus the gross price.
-    {"old price 0 is never below a margin threshold", [](CRecalcVk &r) { r.UseOnMarginValue = 0.99; },
+    {"old price 0 is never below a margin threshold", [](PricingRule &r) { r.UseOnMarginValue = 0.99; },
      "0.1290", "0", false, "0", "-0.1535", -1.0, 1.0},
     {"old price 0 below a profit threshold",
-     [](CRecalcVk &r) { r.SetUseOnMargin(false); r.UseOnProfit = true; },
+     [](PricingRule &r) { r.SetUseOnMargin(false); r.UseOnProfit = true; },
      "0.1290", "0", true, "0.25", "0.0965", 0.62866, 0.386},
     {"old price 0 below a price threshold",
-     [](CRecalcVk &r) { r.SetUseOnMargin(false); r.UseMinSellRate = true; r.UseOnSellRate = true; },
+     [](PricingRule &r) { r.SetUseOnMargin(false); r.UseMinSellRate = true; r.UseOnSellRate = true; },
      "0.1290", "0", true, "0.25", "0.0965", 0.62866, 0.386},
 
     // Modes.
     // 0,1535 x 2 = 0,3070 -> 0,31
     {"margin mode 50 % doubles the gross price",
-     [](CRecalcVk &r) { r.UseOnAll = true; r.UseMarkup = false; r.UseMargin = true; r.SetMargin(0.5); },
+     [](PricingRule &r) { r.UseOnAll = true; r.UseMarkup = false; r.UseMargin = true; r.SetMargin(0.5); },
      "0.1290", "0.23", true, "0.31", "0.1565", 1.01954, 0.50484},
     {"profit mode adds the fixed profit",
-     [](CRecalcVk &r) { r.UseOnAll = true; r.UseMarkup = false; r.UseProfit = true; },
+     [](PricingRule &r) { r.UseOnAll = true; r.UseMarkup = false; r.UseProfit = true; },
      "0.1290", "0.23", true, "0.21", "0.0565", 0.36808, 0.26905},
     {"profit mode ignores minimum profit",
-     [](CRecalcVk &r) {
+     [](PricingRule &r) {
          r.UseOnAll = true; r.UseMarkup = false; r.UseProfit = true; r.ProfitValue = Eur("0.01");
          r.UseMinProfit = true; r.MinProfitValue = Eur("0.05");
      },
      "0.1290", "0.23", true, "0.17", "0.0165", 0.10749, 0.09706},
     {"profit mode wins over markup mode",
-     [](CRecalcVk &r) { r.UseOnAll = true; r.UseProfit = true; },
+     [](PricingRule &r) { r.UseOnAll = true; r.UseProfit = true; },
      "0.1290", "0.23", true, "0.21", "0.0565", 0.36808, 0.26905},
-    {"no mode: base price 0, rounding alone", [](CRecalcVk &r) { r.UseOnAll = true; r.UseMarkup = false; },
+    {"no mode: base price 0, rounding alone", [](PricingRule &r) { r.UseOnAll = true; r.UseMarkup = false; },
      "0.1290", "0.23", true, "0", "-0.1535", -1.0, 1.0},
     {"no mode: minimum profit still applies",
-     [](CRecalcVk &r) { r.UseOnAll = true; r.UseMarkup = false; r.UseMinProfit = true; },
+     [](PricingRule &r) { r.UseOnAll = true; r.UseMarkup = false; r.UseMinProfit = true; },
      "0.1290", "0.23", true, "0.21", "0.0565", 0.36808, 0.26905},
 
     // Floors.
     {"minimum profit lifts a thin markup",
-     [](CRecalcVk &r) { r.UseOnAll = true; r.SetMarkup(0.1); r.UseMinProfit = true; },
+     [](PricingRule &r) { r.UseOnAll = true; r.SetMarkup(0.1); r.UseMinProfit = true; },
      "0.1290", "0.23", true, "0.21", "0.0565", 0.36808, 0.26905},
     {"minimum profit below the markup profit changes nothing",
-     [](CRecalcVk &r) { r.UseOnAll = true; r.UseMinProfit = true; },
+     [](PricingRule &r) { r.UseOnAll = true; r.UseMinProfit = true; },
      "0.1290", "0.23", true, "0.25", "0.0965", 0.62866, 0.386},
     {"minimum rate after rounding, not rounded itself",
-     [](CRecalcVk &r) { r.UseOnAll = true; r.UseMinSellRate = true; r.MinSellRateValue = Eur("0.2555"); },
+     [](PricingRule &r) { r.UseOnAll = true; r.UseMinSellRate = true; r.MinSellRateValue = Eur("0.2555"); },
      "0.1290", "0.23", true, "0.2555", "0.102", 0.66450, 0.39922},
     {"minimum rate equal to the price changes nothing",
-     [](CRecalcVk &r) { r.UseOnAll = true; r.UseMinSellRate = true; r.MinSellRateValue = Eur("0.25"); },
+     [](PricingRule &r) { r.UseOnAll = true; r.UseMinSellRate = true; r.MinSellRateValue = Eur("0.25"); },
      "0.1290", "0.23", true, "0.25", "0.0965", 0.62866, 0.386},
 
     // Criteria: strict comparisons, alternatives, and when they are evaluated.
-    {"markup criterion met", [](CRecalcVk &r) { r.SetUseOnMarkup(true); },
+    {"markup criterion met", [](PricingRule &r) { r.SetUseOnMarkup(true); },
      "0.1290", "0.23", true, "0.25", "0.0965", 0.62866, 0.386},
     {"markup criterion not met",
-     [](CRecalcVk &r) { r.SetUseOnMarkup(true); r.UseOnMarkupValue = 0.49; },
+     [](PricingRule &r) { r.SetUseOnMarkup(true); r.UseOnMarkupValue = 0.49; },
      "0.1290", "0.23", false, "0.23", "0.0765", 0.49837, 0.33261},
     {"profit equal to the threshold is not below it",
-     [](CRecalcVk &r) { r.SetUseOnMargin(false); r.UseOnProfit = true; r.UseOnProfitValue = Eur("0.0765"); },
+     [](PricingRule &r) { r.SetUseOnMargin(false); r.UseOnProfit = true; r.UseOnProfitValue = Eur("0.0765"); },
      "0.1290", "0.23", false, "0.23", "0.0765", 0.49837, 0.33261},
     {"profit one unit below the threshold",
-     [](CRecalcVk &r) { r.SetUseOnMargin(false); r.UseOnProfit = true; r.UseOnProfitValue = Eur("0.0766"); },
+     [](PricingRule &r) { r.SetUseOnMargin(false); r.UseOnProfit = true; r.UseOnProfitValue = Eur("0.0766"); },
      "0.1290", "0.23", true, "0.25", "0.0965", 0.62866, 0.386},
     {"profit criterion not evaluated in profit mode",
-     [](CRecalcVk &r) {
+     [](PricingRule &r) {
          r.SetUseOnMargin(false); r.UseMarkup = false; r.UseProfit = true; r.UseOnProfit = true;
          r.UseOnProfitValue = Eur("1");
      },
      "0.1290", "0.23", false, "0.23", "0.0765", 0.49837, 0.33261},
     {"price equal to the threshold is not below it",
-     [](CRecalcVk &r) {
+     [](PricingRule &r) {
          r.SetUseOnMargin(false); r.UseMinSellRate = true; r.UseOnSellRate = true;
          r.UseOnSellRateValue = Eur("0.23");
      },
      "0.1290", "0.23", false, "0.23", "0.0765", 0.49837, 0.33261},
     {"price one unit below the threshold",
-     [](CRecalcVk &r) {
+     [](PricingRule &r) {
          r.SetUseOnMargin(false); r.UseMinSellRate = true; r.UseOnSellRate = true;
          r.UseOnSellRateValue = Eur("0.2301");
      },
      "0.1290", "0.23", true, "0.25", "0.0965", 0.62866, 0.386},
     {"price criterion needs the minimum rate",
-     [](CRecalcVk &r) { r.SetUseOnMargin(false); r.UseOnSellRate = true; r.UseOnSellRateValue = Eur("1"); },
+     [](PricingRule &r) { r.SetUseOnMargin(false); r.UseOnSellRate = true; r.UseOnSellRateValue = Eur("1"); },
      "0.1290", "0.23", false, "0.23", "0.0765", 0.49837, 0.33261},
     {"a later criterion selects when the margin one does not",
-     [](CRecalcVk &r) { r.UseOnMarginValue = 0.30; r.UseOnProfit = true; r.UseOnProfitValue = Eur("0.08"); },
+     [](PricingRule &r) { r.UseOnMarginValue = 0.30; r.UseOnProfit = true; r.UseOnProfitValue = Eur("0.08"); },
      "0.1290", "0.23", true, "0.25", "0.0965", 0.62866, 0.386},
-    {"no criterion in force selects nothing", [](CRecalcVk &r) { r.SetUseOnMargin(false); },
+    {"no criterion in force selects nothing", [](PricingRule &r) { r.SetUseOnMargin(false); },
      "0.1290", "0", false, "0", "-0.1535", -1.0, 1.0},
 };
 
@@ -190,7 +190,7 @@ TEST(CalculateNewVk, PricesEachCaseAsTheRuleSays)
 {
     for (const PricingCase &c : kPricingCases) {
         SCOPED_TRACE(c.name);
-        CRecalcVk rule = StandardRule();
+        PricingRule rule = StandardRule();
         c.configure(rule);
         const RowPrice out = Calculate(rule, c.netBuying, c.oldSelling);
         EXPECT_EQ(out.changed, c.changed);
@@ -203,7 +203,7 @@ TEST(CalculateNewVk, PricesEachCaseAsTheRuleSays)
 
 TEST(CalculateNewVk, GrossPriceRoundsToTheNearestUnit)
 {
-    CRecalcVk rule = StandardRule();
+    PricingRule rule = StandardRule();
     rule.UseOnAll = true;
     rule.SetMarkup(0.0);
     rule.SetRoundUpValue(Eur("0.0099")); // addend 0: the price shows the gross price's cents
@@ -216,7 +216,7 @@ TEST(CalculateNewVk, GrossPriceRoundsToTheNearestUnit)
 
 TEST(CalculateNewVk, NegativePricesAreCutTowardZero)
 {
-    CRecalcVk rule = StandardRule();
+    PricingRule rule = StandardRule();
     rule.UseOnAll = true;
     rule.SetVAT(0.0);
     rule.UseMarkup = false;
@@ -228,7 +228,7 @@ TEST(CalculateNewVk, NegativePricesAreCutTowardZero)
 
 TEST(CalculateNewVk, AmountBeyondTheCurrencyRangeThrows)
 {
-    CRecalcVk rule = StandardRule();
+    PricingRule rule = StandardRule();
     rule.UseOnAll = true;
     rule.SetMarkup(9.99);
     EXPECT_THROW(rule.CalculateNewVk(Currency::FromUnits(std::int64_t(9e17)), Currency()), std::overflow_error);
@@ -236,7 +236,7 @@ TEST(CalculateNewVk, AmountBeyondTheCurrencyRangeThrows)
 
 TEST(CalculateNewVk, LeavesTheRuleUnchanged)
 {
-    CRecalcVk rule = StandardRule();
+    PricingRule rule = StandardRule();
     rule.UseOnAll = true;
     Calculate(rule, "0.1290", "0.23");
     EXPECT_DOUBLE_EQ(rule.markup(), 0.6);
@@ -244,9 +244,9 @@ TEST(CalculateNewVk, LeavesTheRuleUnchanged)
     EXPECT_EQ(rule.RoundUpValue(), Eur("0.002"));
 }
 
-TEST(CRecalcVkSetters, MarkupAndMarginFollowEachOther)
+TEST(PricingRuleSetters, MarkupAndMarginFollowEachOther)
 {
-    CRecalcVk rule = StandardRule();
+    PricingRule rule = StandardRule();
     rule.SetMarkup(0.6);
     EXPECT_DOUBLE_EQ(rule.margin(), 0.375);
     rule.SetMargin(0.5);
@@ -258,9 +258,9 @@ TEST(CRecalcVkSetters, MarkupAndMarginFollowEachOther)
     EXPECT_DOUBLE_EQ(rule.markup(), 0.0);
 }
 
-TEST(CRecalcVkSetters, MarginAndMarkupCriteriaExcludeEachOther)
+TEST(PricingRuleSetters, MarginAndMarkupCriteriaExcludeEachOther)
 {
-    CRecalcVk rule = StandardRule();
+    PricingRule rule = StandardRule();
     EXPECT_TRUE(rule.UseOnMargin());
     EXPECT_FALSE(rule.UseOnMarkup());
     rule.SetUseOnMarkup(true);
@@ -276,9 +276,9 @@ TEST(CRecalcVkSetters, MarginAndMarkupCriteriaExcludeEachOther)
     EXPECT_TRUE(rule.UseOnMargin());
 }
 
-TEST(CRecalcVkSetters, VatAndRoundUpValueAreKept)
+TEST(PricingRuleSetters, VatAndRoundUpValueAreKept)
 {
-    CRecalcVk rule = StandardRule();
+    PricingRule rule = StandardRule();
     rule.SetVAT(0.07);
     EXPECT_DOUBLE_EQ(rule.VAT(), 0.07);
     rule.SetRoundUpValue(Eur("0.0045"));
@@ -291,7 +291,7 @@ TEST(CRecalcVkSetters, VatAndRoundUpValueAreKept)
     EXPECT_EQ(Calculate(rule, "0.10", "1").newSelling, Eur("0.10"));
 }
 
-TEST(CRecalcVkSwitches, ReadOnlyPropertiesFollowModesAndFloors)
+TEST(PricingRuleSwitches, ReadOnlyPropertiesFollowModesAndFloors)
 {
     struct Case {
         bool markup, margin, profit, minProfit, minRate, all;
@@ -309,7 +309,7 @@ TEST(CRecalcVkSwitches, ReadOnlyPropertiesFollowModesAndFloors)
         {true, false, false, false, true, true, true, false, false},
     };
     for (const Case &c : cases) {
-        CRecalcVk rule = StandardRule();
+        PricingRule rule = StandardRule();
         rule.UseMarkup = c.markup;
         rule.UseMargin = c.margin;
         rule.UseProfit = c.profit;
@@ -323,9 +323,9 @@ TEST(CRecalcVkSwitches, ReadOnlyPropertiesFollowModesAndFloors)
     }
 }
 
-TEST(CRecalcVkDefaults, FollowTheSettings)
+TEST(PricingRuleDefaults, FollowTheSettings)
 {
-    const CRecalcVk rule = CRecalcVk(TelvoroSettings::FromText(QStringLiteral(
+    const PricingRule rule = PricingRule(TelvoroSettings::FromText(QStringLiteral(
         "[Options]\nRatingDefaultMargin=50\nMinimumRatePerMinute=0,12\nMwSt=7\n")));
     EXPECT_TRUE(rule.Warnings().isEmpty());
     EXPECT_DOUBLE_EQ(rule.markup(), 0.5);
@@ -347,7 +347,7 @@ TEST(CRecalcVkDefaults, FollowTheSettings)
     EXPECT_FALSE(rule.UseOnInternationalOnly || rule.UseOnDefaultRatesOnly);
 }
 
-TEST(CRecalcVkDefaults, EachSettingFallsBackWithAWarning)
+TEST(PricingRuleDefaults, EachSettingFallsBackWithAWarning)
 {
     struct Case {
         const char *ini;
@@ -376,7 +376,7 @@ TEST(CRecalcVkDefaults, EachSettingFallsBackWithAWarning)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.ini);
-        const CRecalcVk rule(TelvoroSettings::FromText(QStringLiteral("[Options]\n") + QString::fromUtf8(c.ini)));
+        const PricingRule rule(TelvoroSettings::FromText(QStringLiteral("[Options]\n") + QString::fromUtf8(c.ini)));
         EXPECT_DOUBLE_EQ(rule.markup(), c.markup);
         EXPECT_EQ(rule.MinSellRateValue, Eur(c.minimumRate));
         EXPECT_DOUBLE_EQ(rule.VAT(), c.vat);
@@ -390,9 +390,9 @@ TEST(CRecalcVkDefaults, EachSettingFallsBackWithAWarning)
     }
 }
 
-TEST(CRecalcVkDefaults, WithoutAnySettingsEveryDefaultHolds)
+TEST(PricingRuleDefaults, WithoutAnySettingsEveryDefaultHolds)
 {
-    const CRecalcVk rule{TelvoroSettings()};
+    const PricingRule rule{TelvoroSettings()};
     EXPECT_DOUBLE_EQ(rule.markup(), 0.6);
     EXPECT_DOUBLE_EQ(rule.margin(), 0.375);
     EXPECT_EQ(rule.MinSellRateValue, Eur("0.10"));

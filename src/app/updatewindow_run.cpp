@@ -1,7 +1,7 @@
 // The update run behind "&Start": a worker thread with its own database
 // connection, the two progress bars and "&Stopp".
 #include "app/fieldedit.h"
-#include "app/form1.h"
+#include "app/updatewindow.h"
 
 #include <QLineEdit>
 #include <QProgressBar>
@@ -10,7 +10,7 @@
 
 namespace preisliste {
 
-void Form1::cmdStart_Click()
+void UpdateWindow::cmdStart_Click()
 {
     if (!FocusedFieldAccepts())
         return;
@@ -23,7 +23,7 @@ void Form1::cmdStart_Click()
     StartRun(BuildRunRequest());
 }
 
-RunRequest Form1::BuildRunRequest() const
+RunRequest UpdateWindow::BuildRunRequest() const
 {
     PriceListSource source = PriceListSource::None;
     if (priceDownloadEnabled_)
@@ -37,7 +37,7 @@ RunRequest Form1::BuildRunRequest() const
                       .rule = *pricingRule_};
 }
 
-void Form1::StartRun(const RunRequest &request)
+void UpdateWindow::StartRun(const RunRequest &request)
 {
     updateRunning_ = true;
     cmdStart_->setText(QStringLiteral("&Stopp"));
@@ -49,11 +49,11 @@ void Form1::StartRun(const RunRequest &request)
     messages_.Reset();
     runRequest_ = request;
     runThread_ = QThread::create([this, request] { runOutcome_ = RunUpdate(request, progress_, messages_, &runReport_); });
-    connect(runThread_, &QThread::finished, this, &Form1::OnRunFinished);
+    connect(runThread_, &QThread::finished, this, &UpdateWindow::OnRunFinished);
     runThread_->start();
 }
 
-void Form1::OnRunFinished()
+void UpdateWindow::OnRunFinished()
 {
     runThread_->wait();
     delete std::exchange(runThread_, nullptr);
@@ -72,7 +72,7 @@ void Form1::OnRunFinished()
 // The run that would have removed too much has been rolled back before the
 // question: Telvoro is not kept from its database while the operator thinks.
 // "Ja" runs the update again on the same list, without the limit.
-void Form1::AskToTakeRefusedUpdate()
+void UpdateWindow::AskToTakeRefusedUpdate()
 {
     const QString question = RemovedRowsText(runReport_.changes->counts, runRequest_->maxRemovedPercent)
                              + QStringLiteral("\n\nDie Tarifdatenbank ist unverändert. Trotzdem übernehmen?");
@@ -88,14 +88,14 @@ void Form1::AskToTakeRefusedUpdate()
     StartRun(again);
 }
 
-void Form1::ShowProgress(int overall, int action)
+void UpdateWindow::ShowProgress(int overall, int action)
 {
     ProgressBar1_->setValue(overall);
     if (action >= 0)
         ProgressBar2_->setValue(action);
 }
 
-void Form1::ShowRunMessage(MessageIcon icon, const QString &title, const QString &text, const QString &details)
+void UpdateWindow::ShowRunMessage(MessageIcon icon, const QString &title, const QString &text, const QString &details)
 {
     if (details.isEmpty())
         dialogs_->ShowMessage(this, icon, title, text);

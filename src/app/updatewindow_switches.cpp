@@ -1,7 +1,7 @@
 // The rule switches and the choice of the price-list source with the
 // server's status for the customer.
 #include "app/fieldedit.h"
-#include "app/form1.h"
+#include "app/updatewindow.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -20,14 +20,14 @@ bool IsOn(const QCheckBox *box)
 
 } // namespace
 
-void Form1::optProfitMargin_Click(int index)
+void UpdateWindow::optProfitMargin_Click(int index)
 {
     txtMarkup_->setEnabled(index == 0);
     txtMargin_->setEnabled(index == 1);
     txtProfit_->setEnabled(index == 2);
     if (index == 2)
         chkMinProfit_->setEnabled(false);
-    CRecalcVk &rule = *pricingRule_;
+    PricingRule &rule = *pricingRule_;
     rule.UseMarkup = optProfitMargin_[0]->isChecked();
     rule.UseMargin = optProfitMargin_[1]->isChecked();
     rule.UseProfit = optProfitMargin_[2]->isChecked();
@@ -38,9 +38,9 @@ void Form1::optProfitMargin_Click(int index)
     RefreshSample();
 }
 
-void Form1::chkMinProfit_Click()
+void UpdateWindow::chkMinProfit_Click()
 {
-    CRecalcVk &rule = *pricingRule_;
+    PricingRule &rule = *pricingRule_;
     rule.UseMinProfit = IsOn(chkMinProfit_);
     txtMinProfit_->setEnabled(chkMinProfit_->isEnabled() && rule.UseMinProfit);
     chkUseOnProfit_->setEnabled(rule.IsUseOnProfitEnabled());
@@ -48,9 +48,9 @@ void Form1::chkMinProfit_Click()
     RefreshSample();
 }
 
-void Form1::chkMinRate_Click()
+void UpdateWindow::chkMinRate_Click()
 {
-    CRecalcVk &rule = *pricingRule_;
+    PricingRule &rule = *pricingRule_;
     rule.UseMinSellRate = IsOn(chkMinRate_);
     txtMinSellRate_->setEnabled(chkMinRate_->isEnabled() && rule.UseMinSellRate);
     chkUseOnSellRate_->setEnabled(rule.IsUseOnSellRateEnabled());
@@ -58,9 +58,9 @@ void Form1::chkMinRate_Click()
     RefreshSample();
 }
 
-void Form1::chkUseOnAll_Click()
+void UpdateWindow::chkUseOnAll_Click()
 {
-    CRecalcVk &rule = *pricingRule_;
+    PricingRule &rule = *pricingRule_;
     rule.UseOnAll = IsOn(chkUseOnAll_);
     // Turning "all" off offers every criterion again, whatever the floors say.
     for (QCheckBox *criterion : {chkUseOnMargin_, chkUseOnMarkup_, chkUseOnSellRate_, chkUseOnProfit_})
@@ -72,7 +72,7 @@ void Form1::chkUseOnAll_Click()
     RefreshSample();
 }
 
-void Form1::chkUseOnMargin_Click()
+void UpdateWindow::chkUseOnMargin_Click()
 {
     pricingRule_->SetUseOnMargin(IsOn(chkUseOnMargin_));
     txtUseOnMargin_->setEnabled(pricingRule_->UseOnMargin());
@@ -86,7 +86,7 @@ void Form1::chkUseOnMargin_Click()
     RefreshSample();
 }
 
-void Form1::chkUseOnMarkup_Click()
+void UpdateWindow::chkUseOnMarkup_Click()
 {
     pricingRule_->SetUseOnMarkup(IsOn(chkUseOnMarkup_));
     txtUseOnMarkup_->setEnabled(pricingRule_->UseOnMarkup());
@@ -98,21 +98,21 @@ void Form1::chkUseOnMarkup_Click()
     RefreshSample();
 }
 
-void Form1::chkUseOnProfit_Click()
+void UpdateWindow::chkUseOnProfit_Click()
 {
     pricingRule_->UseOnProfit = IsOn(chkUseOnProfit_);
     txtUseOnProfit_->setEnabled(chkUseOnProfit_->isEnabled() && pricingRule_->UseOnProfit);
     RefreshSample();
 }
 
-void Form1::chkUseOnSellRate_Click()
+void UpdateWindow::chkUseOnSellRate_Click()
 {
     pricingRule_->UseOnSellRate = IsOn(chkUseOnSellRate_);
     txtUseOnSellRate_->setEnabled(pricingRule_->UseOnSellRate);
     RefreshSample();
 }
 
-void Form1::chkImport_Click()
+void UpdateWindow::chkImport_Click()
 {
     importFileEnabled_ = IsOn(chkImport_);
     txtFileName_->setEnabled(importFileEnabled_);
@@ -120,7 +120,7 @@ void Form1::chkImport_Click()
     chkPriceDownload_->setChecked(!importFileEnabled_);
 }
 
-void Form1::chkPriceDownload_Click()
+void UpdateWindow::chkPriceDownload_Click()
 {
     priceDownloadEnabled_ = IsOn(chkPriceDownload_);
     importFileEnabled_ = IsOn(chkImport_);
@@ -129,7 +129,7 @@ void Form1::chkPriceDownload_Click()
     txtKdId_Validate();
 }
 
-bool Form1::txtKdId_Validate()
+bool UpdateWindow::txtKdId_Validate()
 {
     customerId_ = txtKdId_->text().trimmed();
     txtKdId_->setText(customerId_);
@@ -137,7 +137,7 @@ bool Form1::txtKdId_Validate()
     return true;
 }
 
-void Form1::ShowDownloadStatus(const QString &customerId)
+void UpdateWindow::ShowDownloadStatus(const QString &customerId)
 {
     if (!environment_.downloadStatus)
         return;
@@ -158,7 +158,7 @@ void Form1::ShowDownloadStatus(const QString &customerId)
     });
 }
 
-void Form1::StopStatusRequests()
+void UpdateWindow::StopStatusRequests()
 {
     statusRequest_.reset();
 }

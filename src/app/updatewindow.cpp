@@ -1,4 +1,4 @@
-#include "app/form1.h"
+#include "app/updatewindow.h"
 
 #include "app/fieldedit.h"
 #include "common/localeformat.h"
@@ -29,15 +29,15 @@ const QString kChooseFileToolTip = QStringLiteral("Datei aussuchen");
 
 } // namespace
 
-const QString Form1::kCaption = QStringLiteral("Update Preisliste");
+const QString UpdateWindow::kCaption = QStringLiteral("Update Preisliste");
 
-const QString Form1::kInstructionText =
+const QString UpdateWindow::kInstructionText =
     QStringLiteral("Die Telvoro Preisliste wird jetzt geupdated, indem die Datei 'Preise.csv' im selben "
                    "Verzeichnis wie dieses Programm übernommen wird. ")
     + QStringLiteral("Die Datei muss aus dem ZTP heruntergeladen werden!") + QStringLiteral("\n\n")
     + QStringLiteral("WICHTIG: Alle Angaben sind inklusive Umsatz-/Mehrwertsteuer (MwSt., brutto)!");
 
-Form1::Form1(WindowEnvironment environment, QWidget *parent)
+UpdateWindow::UpdateWindow(WindowEnvironment environment, QWidget *parent)
     : QWidget(parent), environment_(std::move(environment)),
       dialogs_(environment_.dialogs ? environment_.dialogs : &qtDialogs_), locale_(environment_.locale),
       progress_(this, [this](int overall, int action) { ShowProgress(overall, action); }),
@@ -54,10 +54,10 @@ Form1::Form1(WindowEnvironment environment, QWidget *parent)
     DefineRuleFields();
     ConnectHandlers();
     WatchAllControls();
-    Form_Load();
+    LoadStartState();
 }
 
-Form1::~Form1()
+UpdateWindow::~UpdateWindow()
 {
     // A run still under way is stopped and waited for: the worker must not
     // outlive the window it reports to. A status request is cancelled.
@@ -70,7 +70,7 @@ Form1::~Form1()
     StopStatusRequests();
 }
 
-FieldEdit *Form1::NewField(const char *name, const QString &text)
+FieldEdit *UpdateWindow::NewField(const char *name, const QString &text)
 {
     auto *edit = new FieldEdit(text, this);
     edit->setObjectName(QString::fromLatin1(name));
@@ -78,21 +78,21 @@ FieldEdit *Form1::NewField(const char *name, const QString &text)
     return edit;
 }
 
-QCheckBox *Form1::NewCheckBox(const char *name, const QString &caption)
+QCheckBox *UpdateWindow::NewCheckBox(const char *name, const QString &caption)
 {
     auto *box = new QCheckBox(caption, this);
     box->setObjectName(QString::fromLatin1(name));
     return box;
 }
 
-QLabel *Form1::NewLabel(const char *name, const QString &caption)
+QLabel *UpdateWindow::NewLabel(const char *name, const QString &caption)
 {
     auto *label = new QLabel(caption, this);
     label->setObjectName(QString::fromLatin1(name));
     return label;
 }
 
-QPushButton *Form1::NewButton(const char *name, const QString &caption, const QString &toolTip)
+QPushButton *UpdateWindow::NewButton(const char *name, const QString &caption, const QString &toolTip)
 {
     auto *button = new QPushButton(caption, this);
     button->setObjectName(QString::fromLatin1(name));
@@ -101,10 +101,10 @@ QPushButton *Form1::NewButton(const char *name, const QString &caption, const QS
     return button;
 }
 
-void Form1::CreateControls()
+void UpdateWindow::CreateControls()
 {
-    Label3_ = NewLabel("Label3", QString());
-    Label3_->setWordWrap(true);
+    instructionLabel_ = NewLabel("Label3", QString());
+    instructionLabel_->setWordWrap(true);
 
     chkPriceDownload_ = NewCheckBox("chkPriceDownload", QStringLiteral("Preis-Download vom Server mit Kunden-ID:"));
     txtKdId_ = NewField("txtKdId", QStringLiteral("No ID"));
@@ -119,17 +119,17 @@ void Form1::CreateControls()
     Label6_ = NewLabel("Label6", QStringLiteral("Datenbank-Datei:"));
     txtDbFilename_ = new QLineEdit(QStringLiteral("Numbers.mdb"), this);
     txtDbFilename_->setObjectName(QStringLiteral("txtDbFilename"));
-    cmdDatebasePath_ = NewButton("cmdDatebasePath", QStringLiteral("..."), kChooseFileToolTip);
-    cmdDatebasePath_->setFixedWidth(kPickerButtonWidth);
+    cmdDatabasePath_ = NewButton("cmdDatebasePath", QStringLiteral("..."), kChooseFileToolTip);
+    cmdDatabasePath_->setFixedWidth(kPickerButtonWidth);
 
     fraEinstellungen_ = new QGroupBox(QStringLiteral("Einstellungen"), this);
     fraEinstellungen_->setObjectName(QStringLiteral("fraEinstellungen"));
-    Picture1_ = new QWidget(fraEinstellungen_);
-    Picture1_->setObjectName(QStringLiteral("Picture1"));
+    modeOptions_ = new QWidget(fraEinstellungen_);
+    modeOptions_->setObjectName(QStringLiteral("Picture1"));
     const QString optionCaptions[3] = {QStringLiteral("Aufschlag auf EK [%]:"), QStringLiteral("Marge vom VK [%]:"),
                                        QStringLiteral("Profit / Gewinn [€]")};
     for (int index = 0; index < 3; ++index) {
-        optProfitMargin_[index] = new QRadioButton(optionCaptions[index], Picture1_);
+        optProfitMargin_[index] = new QRadioButton(optionCaptions[index], modeOptions_);
         optProfitMargin_[index]->setObjectName(QStringLiteral("optProfitMargin%1").arg(index));
     }
     txtMarkup_ = NewField("txtMarkup", QStringLiteral("60,0%"));
@@ -190,7 +190,7 @@ void Form1::CreateControls()
     cmdStart_ = NewButton("cmdStart", QStringLiteral("&Start"));
 }
 
-QIcon Form1::ProgramIcon()
+QIcon UpdateWindow::ProgramIcon()
 {
     // Pictures rendered from the scalable icon: PNG needs no image plugin.
     QIcon icon;
@@ -202,7 +202,7 @@ QIcon Form1::ProgramIcon()
 // Screen readers name a field by its label. A label names its field as its
 // buddy; a field beside a check box or an option button gets that caption
 // as its accessible name.
-void Form1::LinkLabelsToFields()
+void UpdateWindow::LinkLabelsToFields()
 {
     Label6_->setBuddy(txtDbFilename_);
     Label7_->setBuddy(txtVAT_);
@@ -219,12 +219,12 @@ void Form1::LinkLabelsToFields()
     for (const auto &[button, field] : besideButtons)
         field->setAccessibleName(button->text().remove(u'&').trimmed());
     cmdFile_->setAccessibleName(QStringLiteral("Preisliste aussuchen"));
-    cmdDatebasePath_->setAccessibleName(QStringLiteral("Datenbank aussuchen"));
+    cmdDatabasePath_->setAccessibleName(QStringLiteral("Datenbank aussuchen"));
 }
 
-QWidget *Form1::BuildSettingsFrame()
+QWidget *UpdateWindow::BuildSettingsFrame()
 {
-    auto *options = new QGridLayout(Picture1_);
+    auto *options = new QGridLayout(modeOptions_);
     options->setContentsMargins(0, 0, 0, 0);
     options->setColumnStretch(0, 1);
     FieldEdit *optionFields[3] = {txtMarkup_, txtMargin_, txtProfit_};
@@ -235,7 +235,7 @@ QWidget *Form1::BuildSettingsFrame()
 
     auto *grid = new QGridLayout(fraEinstellungen_);
     grid->setColumnStretch(0, 1);
-    grid->addWidget(Picture1_, 0, 0, 1, 2);
+    grid->addWidget(modeOptions_, 0, 0, 1, 2);
     grid->addWidget(chkMinProfit_, 1, 0);
     grid->addWidget(txtMinProfit_, 1, 1);
     grid->addWidget(chkMinRate_, 2, 0);
@@ -248,7 +248,7 @@ QWidget *Form1::BuildSettingsFrame()
     return fraEinstellungen_;
 }
 
-QWidget *Form1::BuildCriteriaFrame()
+QWidget *UpdateWindow::BuildCriteriaFrame()
 {
     auto *grid = new QGridLayout(Frame1_);
     grid->setColumnStretch(0, 1);
@@ -269,7 +269,7 @@ QWidget *Form1::BuildCriteriaFrame()
     return Frame1_;
 }
 
-QWidget *Form1::BuildSampleFrame()
+QWidget *UpdateWindow::BuildSampleFrame()
 {
     auto *grid = new QGridLayout(fraSample_);
     grid->setHorizontalSpacing(8);
@@ -298,7 +298,7 @@ QWidget *Form1::BuildSampleFrame()
     return fraSample_;
 }
 
-void Form1::ArrangeControls()
+void UpdateWindow::ArrangeControls()
 {
     auto *sources = new QGridLayout;
     sources->setColumnStretch(1, 1);
@@ -312,7 +312,7 @@ void Form1::ArrangeControls()
     sources->addWidget(cmdFile_, 1, 2);
     sources->addWidget(Label6_, 2, 0);
     sources->addWidget(txtDbFilename_, 2, 1);
-    sources->addWidget(cmdDatebasePath_, 2, 2);
+    sources->addWidget(cmdDatabasePath_, 2, 2);
 
     auto *frames = new QHBoxLayout;
     frames->addWidget(BuildSettingsFrame(), 1);
@@ -326,7 +326,7 @@ void Form1::ArrangeControls()
 
     auto *window = new QVBoxLayout(this);
     window->setSizeConstraint(QLayout::SetFixedSize);
-    window->addWidget(Label3_);
+    window->addWidget(instructionLabel_);
     window->addLayout(sources);
     window->addLayout(frames);
     window->addWidget(BuildSampleFrame());
@@ -338,7 +338,7 @@ void Form1::ArrangeControls()
 
     // Tab follows the arrangement, top to bottom and left to right.
     const QList<QWidget *> tabOrder = {
-        chkPriceDownload_, txtKdId_, chkImport_, txtFileName_, cmdFile_, txtDbFilename_, cmdDatebasePath_,
+        chkPriceDownload_, txtKdId_, chkImport_, txtFileName_, cmdFile_, txtDbFilename_, cmdDatabasePath_,
         optProfitMargin_[0], txtMarkup_, optProfitMargin_[1], txtMargin_, optProfitMargin_[2], txtProfit_,
         chkMinProfit_, txtMinProfit_, chkMinRate_, txtMinSellRate_, txtVAT_, txtRoundUp_, chkUseOnAll_,
         chkUseOnMargin_, txtUseOnMargin_, chkUseOnMarkup_, txtUseOnMarkup_, chkUseOnProfit_, txtUseOnProfit_,
@@ -348,12 +348,12 @@ void Form1::ArrangeControls()
         setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
 }
 
-void Form1::ConnectHandlers()
+void UpdateWindow::ConnectHandlers()
 {
-    connect(cmdFile_, &QPushButton::clicked, this, &Form1::cmdFile_Click);
-    connect(cmdDatebasePath_, &QPushButton::clicked, this, &Form1::cmdDatebasePath_Click);
-    connect(cmdClose_, &QPushButton::clicked, this, &Form1::cmdClose_Click);
-    connect(cmdStart_, &QPushButton::clicked, this, &Form1::cmdStart_Click);
+    connect(cmdFile_, &QPushButton::clicked, this, &UpdateWindow::cmdFile_Click);
+    connect(cmdDatabasePath_, &QPushButton::clicked, this, &UpdateWindow::cmdDatabasePath_Click);
+    connect(cmdClose_, &QPushButton::clicked, this, &UpdateWindow::cmdClose_Click);
+    connect(cmdStart_, &QPushButton::clicked, this, &UpdateWindow::cmdStart_Click);
     // cmdRecalc has no action.
 
     // A box's handler runs whenever its value changes, by a click or by
@@ -364,48 +364,48 @@ void Form1::ConnectHandlers()
                 optProfitMargin_Click(index);
         });
     }
-    connect(chkMinProfit_, &QCheckBox::toggled, this, &Form1::chkMinProfit_Click);
-    connect(chkMinRate_, &QCheckBox::toggled, this, &Form1::chkMinRate_Click);
-    connect(chkUseOnAll_, &QCheckBox::toggled, this, &Form1::chkUseOnAll_Click);
-    connect(chkUseOnMargin_, &QCheckBox::toggled, this, &Form1::chkUseOnMargin_Click);
-    connect(chkUseOnMarkup_, &QCheckBox::toggled, this, &Form1::chkUseOnMarkup_Click);
-    connect(chkUseOnProfit_, &QCheckBox::toggled, this, &Form1::chkUseOnProfit_Click);
-    connect(chkUseOnSellRate_, &QCheckBox::toggled, this, &Form1::chkUseOnSellRate_Click);
-    connect(chkInternational_, &QCheckBox::toggled, this, &Form1::RefreshSample);
-    connect(chkUseNotOnEdited_, &QCheckBox::toggled, this, &Form1::RefreshSample);
-    connect(chkPriceDownload_, &QCheckBox::toggled, this, &Form1::chkPriceDownload_Click);
-    connect(chkImport_, &QCheckBox::toggled, this, &Form1::chkImport_Click);
+    connect(chkMinProfit_, &QCheckBox::toggled, this, &UpdateWindow::chkMinProfit_Click);
+    connect(chkMinRate_, &QCheckBox::toggled, this, &UpdateWindow::chkMinRate_Click);
+    connect(chkUseOnAll_, &QCheckBox::toggled, this, &UpdateWindow::chkUseOnAll_Click);
+    connect(chkUseOnMargin_, &QCheckBox::toggled, this, &UpdateWindow::chkUseOnMargin_Click);
+    connect(chkUseOnMarkup_, &QCheckBox::toggled, this, &UpdateWindow::chkUseOnMarkup_Click);
+    connect(chkUseOnProfit_, &QCheckBox::toggled, this, &UpdateWindow::chkUseOnProfit_Click);
+    connect(chkUseOnSellRate_, &QCheckBox::toggled, this, &UpdateWindow::chkUseOnSellRate_Click);
+    connect(chkInternational_, &QCheckBox::toggled, this, &UpdateWindow::RefreshSample);
+    connect(chkUseNotOnEdited_, &QCheckBox::toggled, this, &UpdateWindow::RefreshSample);
+    connect(chkPriceDownload_, &QCheckBox::toggled, this, &UpdateWindow::chkPriceDownload_Click);
+    connect(chkImport_, &QCheckBox::toggled, this, &UpdateWindow::chkImport_Click);
 }
 
-void Form1::WatchAllControls()
+void UpdateWindow::WatchAllControls()
 {
     const QList<QWidget *> controls = findChildren<QWidget *>();
     for (QWidget *control : controls)
         control->installEventFilter(this);
 }
 
-void Form1::Form_Load()
+void UpdateWindow::LoadStartState()
 {
-    pricingRule_ = std::make_unique<CRecalcVk>(environment_.settings);
+    pricingRule_ = std::make_unique<PricingRule>(environment_.settings);
     sampleOldSelling_ = Currency::FromUnits(2300);
     sampleNetBuying_ = Currency::FromUnits(1290);
     ProgressBar1_->setValue(0);
     ProgressBar2_->setValue(0);
-    Label3_->setText(kInstructionText);
+    instructionLabel_->setText(kInstructionText);
 }
 
-bool Form1::event(QEvent *event)
+bool UpdateWindow::event(QEvent *event)
 {
     if (event->type() == QEvent::Show && !activated_) {
         // The window appears first; the lookups run once it is on screen.
-        QTimer::singleShot(0, this, &Form1::Form_Activate);
+        QTimer::singleShot(0, this, &UpdateWindow::ActivateFirstTime);
     } else if (event->type() == QEvent::WindowActivate && isVisible()) {
-        Form_Activate();
+        ActivateFirstTime();
     }
     return QWidget::event(event);
 }
 
-void Form1::Form_Activate()
+void UpdateWindow::ActivateFirstTime()
 {
     // Set first: the message boxes below re-activate the window on closing.
     if (std::exchange(activated_, true))
@@ -427,7 +427,7 @@ void Form1::Form_Activate()
     RefreshSample();
 }
 
-void Form1::LoadSettings()
+void UpdateWindow::LoadSettings()
 {
     const StartupSettings startup = preisliste::LoadSettings(environment_.settings, environment_.currentDirectory);
     if (startup.databasePathMissing)
@@ -437,20 +437,20 @@ void Form1::LoadSettings()
     customerId_ = startup.customerId;
 }
 
-void Form1::ShowRuleWarnings()
+void UpdateWindow::ShowRuleWarnings()
 {
     const QStringList &warnings = pricingRule_->Warnings();
     if (!warnings.isEmpty())
         dialogs_->ShowMessage(this, MessageIcon::Warning, kProgramTitle, warnings.join(u'\n'));
 }
 
-void Form1::FillRuleFields()
+void UpdateWindow::FillRuleFields()
 {
     for (const RuleField &field : std::as_const(ruleFields_))
         field.edit->setText(DisplayText(field));
 }
 
-void Form1::cmdDatebasePath_Click()
+void UpdateWindow::cmdDatabasePath_Click()
 {
     if (!FocusedFieldAccepts())
         return;
@@ -463,7 +463,7 @@ void Form1::cmdDatebasePath_Click()
     }
 }
 
-void Form1::cmdFile_Click()
+void UpdateWindow::cmdFile_Click()
 {
     if (!FocusedFieldAccepts())
         return;
@@ -476,14 +476,14 @@ void Form1::cmdFile_Click()
     }
 }
 
-void Form1::cmdClose_Click()
+void UpdateWindow::cmdClose_Click()
 {
     if (updateRunning_ || !FocusedFieldAccepts())
         return;
     close();
 }
 
-void Form1::closeEvent(QCloseEvent *event)
+void UpdateWindow::closeEvent(QCloseEvent *event)
 {
     if (!updateRunning_) {
         StopStatusRequests();

@@ -22,7 +22,7 @@ struct RowPrice {
 // The operator's selling-price rule, applied to one tariff row at a time.
 // Purchase prices are net, selling prices include VAT; percentages are
 // fractions (0.375 for 37.5 %).
-class CRecalcVk {
+class PricingRule {
 public:
     // The documented defaults, with the three settings read from `settings`:
     // "RatingDefaultMargin" (markup in percent), "MinimumRatePerMinute" and
@@ -30,7 +30,7 @@ public:
     // or point. A value that does not convert, or that its field would not
     // accept (pricing/rulefields.h), keeps its default (60, 0.10, 19) and adds
     // a German line to Warnings().
-    explicit CRecalcVk(const TelvoroSettings &settings);
+    explicit PricingRule(const TelvoroSettings &settings);
 
     // Public members, in the order the rule has always listed them.
     bool UseMarkup = true;

@@ -1,4 +1,4 @@
-#include "pricelist/downloadlist.h"
+#include "pricelist/pricelistdownload.h"
 
 #include "buildconfig.h"
 #include "common/runsinks.h"
@@ -238,33 +238,33 @@ void PriceListRequest::Finish()
     Q_EMIT finished();
 }
 
-CDownloadList::CDownloadList(DownloadLimits limits) : limits_(limits) {}
+PriceListDownload::PriceListDownload(DownloadLimits limits) : limits_(limits) {}
 
-QDateTime CDownloadList::ZeroDate()
+QDateTime PriceListDownload::ZeroDate()
 {
     return QDateTime(QDate(1899, 12, 30), QTime(0, 0));
 }
 
-bool CDownloadList::Fail(DownloadFailure failure, const QString &text)
+bool PriceListDownload::Fail(DownloadFailure failure, const QString &text)
 {
     failure_ = failure;
     failureText_ = text;
     return false;
 }
 
-bool CDownloadList::DownloadList(const QString &kdId, bool checkOnly, const ProgressSink *stop)
+bool PriceListDownload::DownloadList(const QString &customerId, bool checkOnly, const ProgressSink *stop)
 {
-    const std::optional<QUrl> url = BeginRequest(kdId, checkOnly);
+    const std::optional<QUrl> url = BeginRequest(customerId, checkOnly);
     if (!url)
         return false;
     return TakeAnswer(Fetch(*url, limits_, stop));
 }
 
-std::optional<QUrl> CDownloadList::BeginRequest(const QString &kdId, bool checkOnly)
+std::optional<QUrl> PriceListDownload::BeginRequest(const QString &customerId, bool checkOnly)
 {
     tempFileName_.clear();
     isValid_ = false;
-    customerId_ = kdId;
+    customerId_ = customerId;
     checkOnly_ = checkOnly;
     failure_ = DownloadFailure::None;
     failureText_.clear();
@@ -280,13 +280,13 @@ std::optional<QUrl> CDownloadList::BeginRequest(const QString &kdId, bool checkO
                  .arg(serverText_));
         return std::nullopt;
     }
-    return RequestUrl(server, kdId, checkOnly);
+    return RequestUrl(server, customerId, checkOnly);
 }
 
-bool CDownloadList::TakeAnswer(FetchResult fetched)
+bool PriceListDownload::TakeAnswer(FetchResult fetched)
 {
     const QString &serverText = serverText_;
-    const QString &kdId = customerId_;
+    const QString &customerId = customerId_;
     httpStatus_ = fetched.status;
     switch (fetched.failure) {
     case DownloadFailure::None:
@@ -294,7 +294,7 @@ bool CDownloadList::TakeAnswer(FetchResult fetched)
     case DownloadFailure::HttpStatus:
         return Fail(fetched.failure, QStringLiteral("Der Server hat keine Preisliste für die Kunden-ID „%1“ "
                                                     "geliefert (HTTP-Status %2).")
-                                         .arg(kdId)
+                                         .arg(customerId)
                                          .arg(fetched.status));
     case DownloadFailure::TimedOut:
         return Fail(fetched.failure, QStringLiteral("Zeitüberschreitung: Der Preislisten-Server %1 hat nicht "
@@ -332,7 +332,7 @@ bool CDownloadList::TakeAnswer(FetchResult fetched)
     return CheckHeader(answer);
 }
 
-bool CDownloadList::CheckHeader(QIODevice &answer)
+bool PriceListDownload::CheckHeader(QIODevice &answer)
 {
     hasData_ = false;
     const PriceListHeader header = ReadPriceListHeader(answer);
