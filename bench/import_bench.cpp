@@ -57,7 +57,7 @@ double TimeOneImport(SqliteConnection &connection, const QString &file, long &ro
         std::fprintf(stderr, "BEGIN: %s\n", transaction.Error().toLocal8Bit().constData());
         return -1;
     }
-    RunContext context{connection, progress, messages};
+    RunContext context{connection, progress};
     if (!ImportPriceListFile(file, context).IsDone())
         return -1;
     if (!transaction.Commit()) {

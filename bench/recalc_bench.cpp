@@ -138,7 +138,7 @@ int main(int argc, char *argv[])
         SqlTransaction transaction(*connection);
         if (!transaction.Begin())
             return 1;
-        RunContext context{*connection, progress, messages};
+        RunContext context{*connection, progress};
         QElapsedTimer timer;
         timer.start();
         const StageResult result = RecalculateSellingPrices(rule, context);

@@ -7,11 +7,11 @@
 namespace preisliste {
 
 // What every stage of one update run works with: the run's connection, with
-// the run's transaction open on it, and the two channels to the operator.
+// the run's transaction open on it, and where its progress goes. A stage says
+// nothing to the operator itself; it returns its result.
 struct RunContext {
     SqliteConnection &database;
     ProgressSink &progress;
-    MessageSink &messages;
 };
 
 // Tells how far the stage under way is, from 0 to 100; true when the operator

@@ -70,42 +70,43 @@ StageResult Settled(StageResult result, const ProgressSink &progress)
 // Runs one stage within its share of the progress and tells the operator
 // what its result has to say.
 template <typename Stage>
-StageResult RunStage(RunContext &context, StageShare share, Stage &&stage)
+StageResult RunStage(RunContext &context, MessageSink &messages, StageShare share, Stage &&stage)
 {
     StageProgress progress(context.progress, share);
-    RunContext inShare{context.database, progress, context.messages};
+    RunContext inShare{context.database, progress};
     const StageResult result = Settled(stage(inShare), context.progress);
-    TellOperator(result, context.messages);
+    TellOperator(result, messages);
     return result;
 }
 
 // The stages of a run after the transaction has begun, on the price list in
 // `file`, up to the first that does not finish.
-StageResult RunStages(const RunRequest &request, const QString &file, RunContext &context)
+StageResult RunStages(const RunRequest &request, const QString &file, RunContext &context, MessageSink &messages)
 {
     if (request.source != PriceListSource::None) {
         StageResult result =
-            RunStage(context, kImportShare, [&](RunContext &stage) { return ImportPriceListFile(file, stage); });
+            RunStage(context, messages, kImportShare, [&](RunContext &stage) { return ImportPriceListFile(file, stage); });
         if (result.IsDone())
-            result = RunStage(context, kMergeShare,
+            result = RunStage(context, messages, kMergeShare,
                               [&](RunContext &stage) { return MergePriceList(request.rule, stage); });
         if (!result.IsDone())
             return result;
     }
     // Every run re-prices, also one without a price list.
-    return RunStage(context, kRecalculationShare,
+    return RunStage(context, messages, kRecalculationShare,
                     [&](RunContext &stage) { return RecalculateSellingPrices(request.rule, stage); });
 }
 
 // The one place where a stage that throws instead of answering (an amount out
 // of range, a failed allocation) becomes a failure.
-StageResult RunStagesCatchingExceptions(const RunRequest &request, const QString &file, RunContext &context)
+StageResult RunStagesCatchingExceptions(const RunRequest &request, const QString &file, RunContext &context,
+                                        MessageSink &messages)
 {
     try {
-        return RunStages(request, file, context);
+        return RunStages(request, file, context, messages);
     } catch (const std::exception &error) {
         const StageResult failed = Settled(StageResult::FromException(error), context.progress);
-        TellOperator(failed, context.messages);
+        TellOperator(failed, messages);
         return failed;
     }
 }
@@ -240,10 +241,10 @@ private:
                                 TariffSnapshot &before)
     {
         const StopInterruptsStatements interruptible(database, progress_);
-        RunContext context{database, progress_, held_};
+        RunContext context{database, progress_};
         StageResult result = OpenReportFile();
         if (result.IsDone())
-            result = RunStagesCatchingExceptions(request_, told_.priceListFile, context);
+            result = RunStagesCatchingExceptions(request_, told_.priceListFile, context, held_);
         if (result.IsDone()) {
             result = Settled(CompareWithTariffBefore(request_, context, before,
                                                      reportFile_.isOpen() ? &reportFile_ : nullptr, told_.changes),
@@ -261,7 +262,10 @@ private:
             transaction.Rollback();
             if (request_.dryRun)
                 SaveRequestedReport();
-            return refused ? RunOutcome::Refused : RunOutcome::DryRunDone;
+            if (refused)
+                return RunOutcome::Refused;
+            progress_.SetProgress(100, -1); // a dry run has done all there is to do
+            return RunOutcome::DryRunDone;
         }
         // The backup gets its name before the commit, so a committed update
         // always has one; if the commit fails, the backup goes again.

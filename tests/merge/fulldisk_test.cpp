@@ -28,7 +28,7 @@ TEST(FullDisk, DuringTheMergeFailsClearlyAndChangesNothing)
         ASSERT_TRUE(connection);
         SqlTransaction transaction(*connection);
         ASSERT_TRUE(transaction.Begin());
-        RunContext context{*connection, progress, messages};
+        RunContext context{*connection, progress};
         ASSERT_TRUE(ImportPriceListFile(list, context).IsDone());
         const int pages = test::QueryValue(*connection, QStringLiteral("PRAGMA page_count")).toInt();
         // Room for a few pages more: the copy of the tariff does not fit.

@@ -49,7 +49,7 @@ bool MergeFixture::Merge()
     }
     SqlTransaction transaction(*connection);
     EXPECT_TRUE(transaction.Begin());
-    RunContext context{*connection, progress, messages};
+    RunContext context{*connection, progress};
     // What the operator would see, as a run shows it: the run also turns an
     // amount out of range, thrown from a statement, into a failure.
     StageResult result;
@@ -99,13 +99,13 @@ QString MergeFixture::StatisticsLine(const QString &caption) const
 }
 
 PhaseRunner::PhaseRunner(const QString &path, const PricingRule &rule, ProgressSink &progress, MessageSink &messages)
-    : connection_(test::OpenForRun(path))
+    : connection_(test::OpenForRun(path)), messages_(messages)
 {
     if (!connection_) {
         ADD_FAILURE() << "cannot open the tariff";
         return;
     }
-    context_ = std::make_unique<RunContext>(RunContext{*connection_, progress, messages});
+    context_ = std::make_unique<RunContext>(RunContext{*connection_, progress});
     if (auto merge = CreateMergeContext(rule, *context_))
         merge_ = std::make_unique<MergeContext>(*merge);
 }
@@ -118,8 +118,11 @@ bool PhaseRunner::PriceStagedRows()
         return false;
     for (const auto phase : {CleanUpBeforeMerge, PrepareMergeTables, CarryOverSellingPrices, PriceByDestinationVote,
                              PriceByParentName, PriceNewDestinations}) {
-        if (!phase(*merge_).IsDone())
+        const StageResult result = phase(*merge_);
+        if (!result.IsDone()) {
+            TellOperator(result, messages_); // what the operator would read, for the test's message
             return false;
+        }
     }
     return true;
 }

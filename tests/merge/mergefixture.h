@@ -66,6 +66,7 @@ private:
     std::unique_ptr<SqliteConnection> connection_;
     std::unique_ptr<RunContext> context_;
     std::unique_ptr<MergeContext> merge_;
+    MessageSink &messages_;
 };
 
 } // namespace preisliste::test

@@ -207,7 +207,7 @@ TEST_F(MergeRun, StopInThePreparationRunsNoFurtherStatement)
     // the missing prices are filled in.
     ScriptedProgress stopAtFillIn(3);
     const auto connection = test::OpenForRun(tariff.Path());
-    RunContext context{*connection, stopAtFillIn, messages};
+    RunContext context{*connection, stopAtFillIn};
     EXPECT_TRUE(MergePriceList(rule, context).IsStopped());
     EXPECT_TRUE(messages.messages.isEmpty());
     EXPECT_EQ(tariff.Rows("SELECT Number, Price_EUR FROM Numbers ORDER BY Number"),
@@ -228,7 +228,7 @@ TEST_F(MergeRun, StopAtEachProgressCallOfTheMergeChangesNothing)
         const auto connection = test::OpenForRun(tariff.Path());
         SqlTransaction transaction(*connection);
         ASSERT_TRUE(transaction.Begin());
-        RunContext context{*connection, counting, messages};
+        RunContext context{*connection, counting};
         ASSERT_TRUE(MergePriceList(rule, context).IsDone());
         transaction.Rollback();
         callsOfAWholeMerge = counting.calls;
@@ -241,7 +241,7 @@ TEST_F(MergeRun, StopAtEachProgressCallOfTheMergeChangesNothing)
         const auto connection = test::OpenForRun(tariff.Path());
         SqlTransaction transaction(*connection);
         ASSERT_TRUE(transaction.Begin());
-        RunContext context{*connection, stopping, quiet};
+        RunContext context{*connection, stopping};
         EXPECT_TRUE(MergePriceList(rule, context).IsStopped());
         transaction.Rollback();
         EXPECT_EQ(stopping.calls, call);

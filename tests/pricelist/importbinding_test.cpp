@@ -30,7 +30,7 @@ protected:
 
     bool Import(const QByteArray &content)
     {
-        RunContext context{*connection_, progress_, messages_};
+        RunContext context{*connection_, progress_};
         // What the operator would see, as a run shows it.
         const StageResult result = ImportPriceListFile(tariff_.WriteFile(QStringLiteral("preise.csv"), content), context);
         TellOperator(result, messages_);

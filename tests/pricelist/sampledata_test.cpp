@@ -182,7 +182,7 @@ TEST(SampleData, ImportStagesExactlyTheDataLinesOfTheList)
     ASSERT_TRUE(connection);
     SqlTransaction transaction(*connection);
     ASSERT_TRUE(transaction.Begin());
-    RunContext context{*connection, progress, messages};
+    RunContext context{*connection, progress};
     ASSERT_TRUE(ImportPriceListFile(kSampleDir + QStringLiteral("/preise.csv"), context).IsDone());
     ASSERT_TRUE(transaction.Commit());
     EXPECT_TRUE(messages.Texts().isEmpty()) << messages.Texts().join(u'\n').toStdString();

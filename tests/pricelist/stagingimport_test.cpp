@@ -31,7 +31,7 @@ protected:
     bool ImportPath(const QString &path, int stopAtCall = 0)
     {
         progress_ = test::ScriptedProgress(stopAtCall);
-        RunContext context{*connection_, progress_, messages_};
+        RunContext context{*connection_, progress_};
         // What the operator would see, as a run shows it.
         const StageResult result = ImportPriceListFile(path, context);
         TellOperator(result, messages_);

@@ -47,7 +47,7 @@ struct Recalculation {
 
     bool Run(const PricingRule &rule)
     {
-        RunContext context{*connection, progress, messages};
+        RunContext context{*connection, progress};
         // What the operator would see, as a run shows it.
         const StageResult result = RecalculateSellingPrices(rule, context);
         TellOperator(result, messages);
