@@ -58,8 +58,8 @@ std::optional<QString> PriceProblem(const std::optional<QString> &text)
         return QStringLiteral("Preis ist keine Zahl");
     if (*number < 0)
         return QStringLiteral("Preis ist negativ");
-    const std::optional<double> price = PriceValue(text);
-    if (!price || *price >= kHighestPurchasePrice)
+    const std::optional<Currency> price = Currency::TryFromDouble(*number);
+    if (!price || price->ToDouble() >= kHighestPurchasePrice)
         return QStringLiteral("Preis von 3 € oder mehr");
     return std::nullopt;
 }

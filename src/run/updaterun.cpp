@@ -13,7 +13,9 @@
 #include "report/reporttext.h"
 #include "report/tariffsnapshot.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 #include <exception>
@@ -159,13 +161,12 @@ StageResult CompareWithTariffBefore(const RunRequest &request, RunContext &conte
     return StageResult::Done();
 }
 
-// Copies the report written during the run to `target`, replacing a file
-// there. Empty on success, else a German warning.
-QString SaveReportCopy(QTemporaryFile &written, const QString &target)
+// Copies the report at `source` to `target`, replacing a file there. Empty
+// on success, else a German warning.
+QString SaveReportCopy(const QString &source, const QString &target)
 {
-    written.flush();
     QFile::remove(target);
-    if (QFile::copy(written.fileName(), target)) {
+    if (QFile::copy(source, target)) {
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
         return {};
     }
@@ -225,6 +226,11 @@ public:
         const RunOutcome outcome = RunInTransaction(*connection, transaction, backup, before);
         if (transaction.IsActive())
             transaction.Rollback();
+        if (outcome != RunOutcome::Committed) {
+            // Nothing of a run that kept nothing stays in the backup folder.
+            reportFile_.remove();
+            backup.Discard();
+        }
         // A refused update has done nothing; what its stages said would only
         // hide why. A dry run shows everything.
         if (outcome != RunOutcome::Refused || request_.dryRun)
@@ -242,7 +248,7 @@ private:
     {
         const StopInterruptsStatements interruptible(database, progress_);
         RunContext context{database, progress_};
-        StageResult result = OpenReportFile();
+        StageResult result = OpenReportFile(backup);
         if (result.IsDone())
             result = RunStagesCatchingExceptions(request_, told_.priceListFile, context, held_);
         if (result.IsDone()) {
@@ -289,9 +295,12 @@ private:
     // The whole report is written while the transaction is open, into a
     // private temporary file, and copied to where it is kept only once the
     // run has decided.
-    StageResult OpenReportFile()
+    StageResult OpenReportFile(const PendingBackup &backup)
     {
-        const bool wanted = !request_.reportFile.isEmpty() || (request_.backupFirst && !request_.dryRun);
+        // Beside the backup it need not be copied there, only renamed.
+        if (backup.IsTaken())
+            reportFile_.setFileTemplate(QFileInfo(backup.Path()).dir().filePath(QStringLiteral("Bericht-XXXXXX.tmp")));
+        const bool wanted = !request_.reportFile.isEmpty() || backup.IsTaken();
         if (!wanted || reportFile_.open())
             return StageResult::Done();
         const StageResult failed = StageResult::Failed(
@@ -309,21 +318,29 @@ private:
     {
         if (request_.reportFile.isEmpty())
             return;
-        const QString failure = SaveReportCopy(reportFile_, request_.reportFile);
+        reportFile_.flush();
+        const QString failure = SaveReportCopy(reportFile_.fileName(), request_.reportFile);
         if (!failure.isEmpty())
             told_.warnings.append(failure);
     }
 
+    void KeepReportBesideBackup(const QString &kept)
+    {
+        reportFile_.flush();
+        QFile::remove(kept);
+        if (!reportFile_.rename(kept)) {
+            told_.warnings.append(QStringLiteral("Der Bericht konnte nicht nach %1 geschrieben werden.").arg(kept));
+            return;
+        }
+        reportFile_.setAutoRemove(false);
+        QFile::setPermissions(kept, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        told_.keptReportPath = kept;
+    }
+
     void Finish()
     {
-        if (!told_.backupPath.isEmpty()) {
-            const QString kept = ReportPathOfBackup(told_.backupPath);
-            const QString failure = SaveReportCopy(reportFile_, kept);
-            if (failure.isEmpty())
-                told_.keptReportPath = kept;
-            else
-                told_.warnings.append(failure);
-        }
+        if (!told_.backupPath.isEmpty())
+            KeepReportBesideBackup(ReportPathOfBackup(told_.backupPath));
         SaveRequestedReport();
         for (const QString &warning : told_.warnings)
             messages_.ShowWarning(warning);
