@@ -83,9 +83,9 @@ private:
     // about the value in it.
     struct RuleField {
         FieldEdit *edit = nullptr;
-        const RuleFieldSpec *spec = nullptr;
+        const RuleFieldDefinition *definition = nullptr;
         // Markup and margin convert into each other while the operator types.
-        bool IsLive() const { return spec->unit == RuleUnit::Percent && spec->alsoSets; }
+        bool IsLive() const { return definition->unit == RuleUnit::Percent && definition->alsoSets; }
     };
 
     // Building the window.

@@ -35,7 +35,7 @@ void UpdateWindow::DefineRuleFields()
         {txtUseOnSellRate_, RuleFieldId::UseOnPriceBelow},
     };
     for (const auto &[edit, id] : fields) {
-        ruleFields_.insert(edit, RuleField{edit, &SpecOf(id)});
+        ruleFields_.insert(edit, RuleField{edit, &DefinitionOf(id)});
         ruleFieldEdits_.insert(id, edit);
     }
 }
@@ -53,8 +53,8 @@ const UpdateWindow::RuleField &UpdateWindow::RuleFieldOf(RuleFieldId id) const
 
 QString UpdateWindow::DisplayText(const RuleField &field) const
 {
-    const RuleFieldId id = field.spec->id;
-    if (field.spec->unit == RuleUnit::Percent)
+    const RuleFieldId id = field.definition->id;
+    if (field.definition->unit == RuleUnit::Percent)
         return FormatPercent(PercentValue(*pricingRule_, id), locale_);
     if (id == RuleFieldId::RoundUp)
         return FormatRoundUp(AmountValue(*pricingRule_, id), locale_);
@@ -63,7 +63,7 @@ QString UpdateWindow::DisplayText(const RuleField &field) const
 
 bool UpdateWindow::ValidateRuleField(const RuleField &field)
 {
-    const RuleFieldSpec &spec = *field.spec;
+    const RuleFieldDefinition &definition = *field.definition;
     if (field.IsLive()) {
         if (!ApplyLiveText(field)) {
             SelectFieldText(field.edit, true);
@@ -72,28 +72,28 @@ bool UpdateWindow::ValidateRuleField(const RuleField &field)
         field.edit->setText(DisplayText(field));
         return true;
     }
-    if (spec.unit == RuleUnit::Percent) {
+    if (definition.unit == RuleUnit::Percent) {
         const std::optional<double> value = ParsePercent(field.edit->text(), locale_);
-        if (value && spec.range.Contains(*value)) {
-            SetPercentValue(*pricingRule_, spec.id, *value);
+        if (value && definition.range.Contains(*value)) {
+            SetPercentValue(*pricingRule_, definition.id, *value);
             field.edit->setText(DisplayText(field));
             return true;
         }
         // Text that is no number at all keeps the focus here quietly.
-        if (!value && spec.id == RuleFieldId::UseOnMarginBelow)
+        if (!value && definition.id == RuleFieldId::UseOnMarginBelow)
             return false;
         SelectFieldText(field.edit, true);
         return false;
     }
     const std::optional<Currency> value = ParseCurrency(field.edit->text(), locale_);
-    if (!value || !spec.range.Contains(value->ToDouble())) {
+    if (!value || !definition.range.Contains(value->ToDouble())) {
         SelectFieldText(field.edit, true);
         return false;
     }
-    SetAmountValue(*pricingRule_, spec.id, *value);
+    SetAmountValue(*pricingRule_, definition.id, *value);
     field.edit->setText(DisplayText(field));
-    if (spec.alsoSets) {
-        const RuleField &other = RuleFieldOf(*spec.alsoSets);
+    if (definition.alsoSets) {
+        const RuleField &other = RuleFieldOf(*definition.alsoSets);
         other.edit->setText(DisplayText(other));
     }
     return true;
@@ -104,16 +104,16 @@ bool UpdateWindow::ValidateRuleField(const RuleField &field)
 bool UpdateWindow::ApplyLiveText(const RuleField &field)
 {
     const std::optional<double> value = ParsePercent(field.edit->text(), locale_);
-    if (!value || !field.spec->range.Contains(*value))
+    if (!value || !field.definition->range.Contains(*value))
         return false;
-    SetPercentValue(*pricingRule_, field.spec->id, *value);
+    SetPercentValue(*pricingRule_, field.definition->id, *value);
     return true;
 }
 
 void UpdateWindow::RuleFieldKeyUp(const RuleField &field)
 {
     if (field.IsLive()) {
-        const RuleField &other = RuleFieldOf(*field.spec->alsoSets);
+        const RuleField &other = RuleFieldOf(*field.definition->alsoSets);
         if (ApplyLiveText(field))
             other.edit->setText(DisplayText(other));
         else

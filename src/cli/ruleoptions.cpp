@@ -19,7 +19,7 @@ using enum RuleFieldId;
 // The command line's name of a rule field.
 QString NameOf(RuleFieldId id)
 {
-    return QString::fromLatin1(SpecOf(id).name);
+    return QString::fromLatin1(DefinitionOf(id).name);
 }
 
 const QString kMode = QStringLiteral("mode");
@@ -45,7 +45,7 @@ QString InvalidValue(const QString &option, const QString &text, const QString &
 
 QString OutOfRange(const QString &option, const QString &text, RuleFieldId id)
 {
-    return InvalidValue(option, text, QStringLiteral("(erlaubt: %1)").arg(RangeText(SpecOf(id))));
+    return InvalidValue(option, text, QStringLiteral("(erlaubt: %1)").arg(RangeText(DefinitionOf(id))));
 }
 
 std::optional<double> ReadPercent(const QString &option, const QString &text, RuleFieldId id,
@@ -54,7 +54,7 @@ std::optional<double> ReadPercent(const QString &option, const QString &text, Ru
     const std::optional<double> value = ParsePercent(text, locale);
     if (!value)
         error = InvalidValue(option, text, QStringLiteral("ist kein Prozentwert"));
-    else if (!SpecOf(id).range.Contains(*value))
+    else if (!DefinitionOf(id).range.Contains(*value))
         error = OutOfRange(option, text, id);
     return error.isEmpty() ? value : std::nullopt;
 }
@@ -65,7 +65,7 @@ std::optional<Currency> ReadAmount(const QString &option, const QString &text, R
     const std::optional<Currency> value = ParseCurrency(text, locale);
     if (!value)
         error = InvalidValue(option, text, QStringLiteral("ist kein Betrag"));
-    else if (!SpecOf(id).range.Contains(value->ToDouble()))
+    else if (!DefinitionOf(id).range.Contains(value->ToDouble()))
         error = OutOfRange(option, text, id);
     return error.isEmpty() ? value : std::nullopt;
 }
@@ -330,7 +330,7 @@ bool ApplyRuleOptions(const QCommandLineParser &parser, const QLocale &locale, P
 
 QString RuleOptionsUsage()
 {
-    const auto range = [](RuleFieldId id) { return RangeText(SpecOf(id), RangeWording::UnitOnce); };
+    const auto range = [](RuleFieldId id) { return RangeText(DefinitionOf(id), RangeWording::UnitOnce); };
     return QStringLiteral(
                "  Regel (Vorgabe wie im Fenster nach dem Start: Werte aus den Telvoro-Einstellungen,\n"
                "  Aufschlag auf EK, keine Untergrenzen, auf alle Einträge):\n"

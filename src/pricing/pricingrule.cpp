@@ -35,7 +35,7 @@ std::optional<Currency> ToCurrency(const QString &text)
 // A field's range in percent, as the settings write it.
 ValueRange PercentRange(RuleFieldId id)
 {
-    return SpecOf(id).range.Scaled(100.0);
+    return DefinitionOf(id).range.Scaled(100.0);
 }
 
 // "zwischen 0 und 1000 %"
@@ -65,7 +65,7 @@ Currency ReadMinimumRate(const TelvoroSettings &settings, QStringList &warnings)
     const QString text = settings.ReadSetting(QStringLiteral("MinimumRatePerMinute"), kOptions,
                                               UserLocale().toString(0.1));
     const std::optional<Currency> rate = ToCurrency(text);
-    if (rate && SpecOf(RuleFieldId::MinSellRate).range.Contains(rate->ToDouble()))
+    if (rate && DefinitionOf(RuleFieldId::MinSellRate).range.Contains(rate->ToDouble()))
         return *rate;
     warnings << QStringLiteral("Die Einstellung „MinimumRatePerMinute“ (%1) ist %2; es gilt ein minimaler "
                                "Minutenpreis von 0,10 €.")

@@ -14,7 +14,7 @@ constexpr ValueRange kFromZero{0.0, true, std::nullopt, false};
 constexpr ValueRange kAboveZero{0.0, false, std::nullopt, false};
 
 // The one place that says what each field takes and what it sets besides.
-constexpr std::array<RuleFieldSpec, 11> kRuleFields{{
+constexpr std::array<RuleFieldDefinition, 11> kRuleFields{{
     {Markup, "markup", RuleUnit::Percent, {0.0, true, 10.0, false}, Margin},
     {Margin, "margin", RuleUnit::Percent, {0.0, true, 1.0, false}, Markup},
     // A fixed profit is also the price below which rows are recalculated.
@@ -37,7 +37,7 @@ constexpr bool InIdOrder()
     }
     return true;
 }
-static_assert(InIdOrder(), "SpecOf() finds a field by its position");
+static_assert(InIdOrder(), "DefinitionOf() finds a field by its position");
 
 // Sets one field alone, without what it also sets. Markup and margin are
 // kept consistent by the rule itself.
@@ -90,12 +90,12 @@ ValueRange ValueRange::Scaled(double factor) const
     return scaled;
 }
 
-std::span<const RuleFieldSpec> RuleFieldSpecs()
+std::span<const RuleFieldDefinition> RuleFieldSpecs()
 {
     return kRuleFields;
 }
 
-const RuleFieldSpec &SpecOf(RuleFieldId id)
+const RuleFieldDefinition &DefinitionOf(RuleFieldId id)
 {
     return kRuleFields[std::size_t(id)];
 }
@@ -166,14 +166,14 @@ Currency AmountValue(const PricingRule &rule, RuleFieldId id)
 void SetAmountValue(PricingRule &rule, RuleFieldId id, Currency value)
 {
     SetAmountAlone(rule, id, value);
-    if (const std::optional<RuleFieldId> other = SpecOf(id).alsoSets)
+    if (const std::optional<RuleFieldId> other = DefinitionOf(id).alsoSets)
         SetAmountAlone(rule, *other, value);
 }
 
-QString RangeText(const RuleFieldSpec &spec, RangeWording wording)
+QString RangeText(const RuleFieldDefinition &definition, RangeWording wording)
 {
-    const bool percent = spec.unit == RuleUnit::Percent;
-    const ValueRange range = percent ? spec.range.Scaled(100.0) : spec.range;
+    const bool percent = definition.unit == RuleUnit::Percent;
+    const ValueRange range = percent ? definition.range.Scaled(100.0) : definition.range;
     const QString unit = percent ? QStringLiteral(" %") : QString();
     const QString low = Number(range.low);
     if (!range.high)

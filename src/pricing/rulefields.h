@@ -43,7 +43,7 @@ struct ValueRange {
     ValueRange Scaled(double factor) const;
 };
 
-struct RuleFieldSpec {
+struct RuleFieldDefinition {
     RuleFieldId id;
     const char *name; // the command line's name for it
     RuleUnit unit;
@@ -53,8 +53,8 @@ struct RuleFieldSpec {
     std::optional<RuleFieldId> alsoSets;
 };
 
-std::span<const RuleFieldSpec> RuleFieldSpecs();
-const RuleFieldSpec &SpecOf(RuleFieldId id);
+std::span<const RuleFieldDefinition> RuleFieldSpecs();
+const RuleFieldDefinition &DefinitionOf(RuleFieldId id);
 
 // A field's value on `rule`. Setting it sets what the field also sets.
 double PercentValue(const PricingRule &rule, RuleFieldId id);
@@ -65,6 +65,6 @@ void SetAmountValue(PricingRule &rule, RuleFieldId id, Currency value);
 // The range in German, in percent for percentages: "0 % bis unter 1000 %",
 // "über 0", ...; with UnitOnce the unit only follows the upper end.
 enum class RangeWording { UnitAtBothEnds, UnitOnce };
-QString RangeText(const RuleFieldSpec &spec, RangeWording wording = RangeWording::UnitAtBothEnds);
+QString RangeText(const RuleFieldDefinition &definition, RangeWording wording = RangeWording::UnitAtBothEnds);
 
 } // namespace preisliste

@@ -16,9 +16,9 @@ PricingRule StandardRule()
 QString Values(const PricingRule &rule)
 {
     QStringList values;
-    for (const RuleFieldSpec &spec : RuleFieldSpecs()) {
-        values << (spec.unit == RuleUnit::Percent ? QString::number(PercentValue(rule, spec.id))
-                                                  : AmountValue(rule, spec.id).ToString());
+    for (const RuleFieldDefinition &definition : RuleFieldSpecs()) {
+        values << (definition.unit == RuleUnit::Percent ? QString::number(PercentValue(rule, definition.id))
+                                                  : AmountValue(rule, definition.id).ToString());
     }
     return values.join(u' ');
 }
@@ -27,22 +27,22 @@ QString Values(const PricingRule &rule)
 // a mixed-up accessor or coupling shows as a change in the wrong place.
 TEST(RuleFields, SettingAFieldChangesItAndWhatItAlsoSetsOnly)
 {
-    for (const RuleFieldSpec &spec : RuleFieldSpecs()) {
-        SCOPED_TRACE(spec.name);
+    for (const RuleFieldDefinition &definition : RuleFieldSpecs()) {
+        SCOPED_TRACE(definition.name);
         PricingRule rule = StandardRule();
         const QStringList before = Values(rule).split(u' ');
-        if (spec.unit == RuleUnit::Percent) {
-            SetPercentValue(rule, spec.id, 0.8125);
-            EXPECT_DOUBLE_EQ(PercentValue(rule, spec.id), 0.8125);
+        if (definition.unit == RuleUnit::Percent) {
+            SetPercentValue(rule, definition.id, 0.8125);
+            EXPECT_DOUBLE_EQ(PercentValue(rule, definition.id), 0.8125);
         } else {
-            SetAmountValue(rule, spec.id, Currency::FromUnits(4321));
-            EXPECT_EQ(AmountValue(rule, spec.id), Currency::FromUnits(4321));
-            if (spec.alsoSets)
-                EXPECT_EQ(AmountValue(rule, *spec.alsoSets), Currency::FromUnits(4321));
+            SetAmountValue(rule, definition.id, Currency::FromUnits(4321));
+            EXPECT_EQ(AmountValue(rule, definition.id), Currency::FromUnits(4321));
+            if (definition.alsoSets)
+                EXPECT_EQ(AmountValue(rule, *definition.alsoSets), Currency::FromUnits(4321));
         }
         const QStringList after = Values(rule).split(u' ');
-        for (const RuleFieldSpec &other : RuleFieldSpecs()) {
-            const bool mayChange = other.id == spec.id || spec.alsoSets == other.id;
+        for (const RuleFieldDefinition &other : RuleFieldSpecs()) {
+            const bool mayChange = other.id == definition.id || definition.alsoSets == other.id;
             if (!mayChange)
                 EXPECT_EQ(after[int(other.id)], before[int(other.id)]) << other.name;
         }
@@ -96,9 +96,9 @@ TEST(RuleFields, RangesReadInGermanWithTheirUnit)
         {RuleFieldId::UseOnPriceBelow, "über 0", "über 0"},
     };
     for (const Case &c : cases) {
-        const RuleFieldSpec &spec = SpecOf(c.id);
-        EXPECT_EQ(RangeText(spec), QString::fromUtf8(c.message)) << spec.name;
-        EXPECT_EQ(RangeText(spec, RangeWording::UnitOnce), QString::fromUtf8(c.help)) << spec.name;
+        const RuleFieldDefinition &definition = DefinitionOf(c.id);
+        EXPECT_EQ(RangeText(definition), QString::fromUtf8(c.message)) << definition.name;
+        EXPECT_EQ(RangeText(definition, RangeWording::UnitOnce), QString::fromUtf8(c.help)) << definition.name;
     }
 }
 
