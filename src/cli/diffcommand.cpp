@@ -7,8 +7,6 @@
 #include "pricing/pricingrule.h"
 #include "run/tariffdiff.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QSaveFile>
 
 namespace preisliste {
@@ -22,16 +20,13 @@ const QString kDiffUsage = QStringLiteral(
 
 namespace {
 
-// A backup named as `backups` lists it, or by a path.
-QString ResolveBackup(const QString &name, const QString &database)
+// The backup to compare with: the one named, else the newest.
+QString ChosenBackup(const QString &name, const QString &database)
 {
-    if (name.isEmpty()) {
-        const QList<BackupInfo> backups = ListBackups(database);
-        return backups.isEmpty() ? QString() : backups.constFirst().path;
-    }
-    if (QFileInfo::exists(name) || name.contains(u'/'))
-        return name;
-    return QDir(BackupFolder(database)).filePath(name);
+    if (!name.isEmpty())
+        return ResolveBackupName(database, name);
+    const QList<BackupInfo> backups = ListBackups(database);
+    return backups.isEmpty() ? QString() : backups.constFirst().path;
 }
 
 } // namespace
@@ -55,7 +50,7 @@ int Diff(const QStringList &arguments)
     if (rest.size() > 1)
         return UsageError(QStringLiteral("Unerwartetes Argument: ") + rest.constLast());
     const QString database = DatabaseOf(parser, db, settingsFile);
-    const QString backup = ResolveBackup(rest.value(0), database);
+    const QString backup = ChosenBackup(rest.value(0), database);
     if (backup.isEmpty()) {
         WriteLine(stderr, QStringLiteral("Es gibt keine Sicherung von %1 in %2.").arg(database, BackupFolder(database)));
         return kExitFailed;
