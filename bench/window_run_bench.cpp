@@ -146,6 +146,10 @@ const char *OutcomeName(std::optional<RunOutcome> outcome)
         return "gespeichert";
     case RunOutcome::Stopped:
         return "gestoppt";
+    case RunOutcome::Refused:
+        return "abgelehnt";
+    case RunOutcome::DryRunDone:
+        return "Probelauf";
     case RunOutcome::Failed:
         break;
     }

@@ -53,7 +53,7 @@ std::pair<QString, int> BackupOrderKey(const QString &databasePath, const QStrin
 QStringList BackupFiles(const QString &databasePath)
 {
     const QDir folder(BackupFolder(databasePath));
-    QStringList names = folder.entryList({BaseName(databasePath) + QStringLiteral("-????-??-??_??-??-??*")
+    QStringList names = folder.entryList({BaseName(databasePath) + QStringLiteral("-\?\?\?\?-\?\?-\?\?_\?\?-\?\?-\?\?*")
                                           + Suffix(databasePath)},
                                          QDir::Files);
     std::sort(names.begin(), names.end(), [&](const QString &a, const QString &b) {

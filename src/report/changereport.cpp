@@ -8,7 +8,6 @@
 #include <QStringList>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -27,7 +26,6 @@ std::optional<qint64> Units(std::optional<double> price)
         return amount->Units();
     return std::nullopt;
 }
-
 
 // One row of a tariff in the walk; the buffers are reused from row to row.
 struct WalkRow {
@@ -440,7 +438,8 @@ private:
                            Euros(amounts.oldPrice),
                            Euros(amounts.newPrice),
                            Euros(amounts.purchase),
-                           Euros(amounts.grossPurchase)};
+                           Euros(amounts.grossPurchase),
+                           amounts.change};
     }
 
     bool ReadSkippedLines(const SqliteConnection &connection, QString &error)

@@ -22,6 +22,7 @@ struct ReportedRow {
     std::optional<double> newPrice;
     std::optional<double> purchase;      // net, after the update
     std::optional<double> grossPurchase; // with VAT
+    std::optional<double> change;        // of the selling price, a fraction; infinite from 0
 };
 
 // A line of the price list that the import did not take.

@@ -26,10 +26,9 @@ QString Destination(const ReportedRow &row)
 
 QString ChangeInPercent(const ReportedRow &row, const QLocale &locale)
 {
-    if (!row.oldPrice || !row.newPrice || *row.oldPrice == 0.0)
+    if (!row.change || !std::isfinite(*row.change))
         return QStringLiteral("vorher 0");
-    const double fraction = (*row.newPrice - *row.oldPrice) / std::abs(*row.oldPrice);
-    return (fraction > 0 ? QStringLiteral("+") : QString()) + FormatPercent(fraction, locale);
+    return (*row.change > 0 ? QStringLiteral("+") : QString()) + FormatPercent(*row.change, locale);
 }
 
 QString PriceChangeLine(const ReportedRow &row, const QLocale &locale)

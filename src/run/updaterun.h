@@ -20,10 +20,10 @@ enum class PriceListSource { None, LocalFile, Download };
 // Everything one update run needs, copied at its start: a rule changed in the
 // window while a run is under way takes effect from the next run.
 struct RunRequest {
-    QString databaseFile;
-    QString priceListFile;
+    QString databaseFile{};
+    QString priceListFile{};
     PriceListSource source = PriceListSource::None;
-    QString customerId;
+    QString customerId{};
     PricingRule rule;
     int busyTimeoutMs = kDefaultBusyTimeoutMs;
     DownloadLimits downloadLimits{};
@@ -36,7 +36,7 @@ struct RunRequest {
     double maxRemovedPercent = kDefaultMaxRemovedPercent;
     // Where to write the whole change report as CSV, besides the copy kept
     // with the backup; empty for none.
-    QString reportFile;
+    QString reportFile{};
 
     static constexpr double kDefaultMaxRemovedPercent = 10.0;
 };
@@ -50,12 +50,12 @@ enum class RunOutcome { Committed, Failed, Stopped, Refused, DryRunDone };
 struct RunReport {
     QString downloadFailure; // why a download failed or brought no list
     QString backupPath;      // the backup taken before the run changed anything
-    QString priceListFile;   // the list the run read, a downloaded one included
+    QString priceListFile{}; // the list the run read, a downloaded one included
     // What the update changes; set once every stage has run, also for a run
     // that was then refused or a dry run.
-    std::optional<ChangeReport> changes;
-    QString keptReportPath;  // the report kept beside the backup
-    QStringList warnings;    // a report that could not be written, in German
+    std::optional<ChangeReport> changes{};
+    QString keptReportPath{}; // the report kept beside the backup
+    QStringList warnings{};   // a report that could not be written, in German
 };
 
 // Each stage's share of the overall progress ("Fortschritt gesamt"), in

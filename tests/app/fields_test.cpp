@@ -78,8 +78,9 @@ TEST_P(WindowFieldEntry, IsCheckedWhenTheFieldIsLeft)
         EXPECT_EQ(window.Dialogs().alerts, alerts + 1);
         EXPECT_EQ(window.Text(field), c.entry);
         // The markup/margin pair follows acceptable keys on the way; the others keep the rule.
-        if (field != QStringLiteral("txtMarkup") && field != QStringLiteral("txtMargin"))
+        if (field != QStringLiteral("txtMarkup") && field != QStringLiteral("txtMargin")) {
             EXPECT_EQ(RuleValue(window.Form().Rule(), field), before);
+        }
     } else {
         EXPECT_NE(window.Focused(), window.Find(field));
         EXPECT_EQ(window.Text(field), c.shown);

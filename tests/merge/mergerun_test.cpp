@@ -127,8 +127,9 @@ TEST_P(UnusableListRun, IsRefusedAndChangesNothing)
     ASSERT_EQ(messages.Texts().size(), 1) << messages.Texts().join(u'\n').toStdString();
     EXPECT_TRUE(messages.Texts().constFirst().startsWith(QStringLiteral("Die Preisliste enthält keine gültigen Einträge.")));
     EXPECT_EQ(messages.Texts().constFirst().contains(QStringLiteral("Zeile ")), GetParam().reason != nullptr);
-    if (GetParam().reason)
+    if (GetParam().reason) {
         EXPECT_TRUE(messages.Texts().constFirst().contains(QString::fromUtf8(GetParam().reason)));
+    }
     EXPECT_EQ(messages.messages.at(0).icon, MessageIcon::Error);
     EXPECT_EQ(tariff.Snapshot(), before);
 }
