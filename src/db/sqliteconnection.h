@@ -43,7 +43,7 @@ public:
     bool InTransaction() const;
     bool IsReadOnly() const;
 
-    // Registers the function IsNumeric and the collation UNICODE_CI.
+    // Registers the functions IsNumeric and CaseKey.
     bool RegisterExtensions();
     // Makes a statement under way give up once `stop` reports a stop request
     // (checked every few thousand engine instructions); null stops checking.

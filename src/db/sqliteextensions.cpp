@@ -34,10 +34,9 @@ void IsNumericFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
     }
 }
 
-int CollationCallback(void *, int aLength, const void *a, int bLength, const void *b)
+bool IsAscii(QByteArrayView text)
 {
-    return CompareCaseInsensitive(static_cast<const char *>(a), aLength,
-                                  static_cast<const char *>(b), bLength);
+    return std::none_of(text.begin(), text.end(), [](char c) { return c & 0x80; });
 }
 
 char AsciiLower(char c)
@@ -45,38 +44,42 @@ char AsciiLower(char c)
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
+void CaseKeyFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    const int length = sqlite3_value_bytes(argv[0]);
+    if (!IsAscii(QByteArrayView(text, length))) {
+        const QByteArray key = CaseKey(QByteArrayView(text, length));
+        sqlite3_result_text(context, key.constData(), int(key.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    // The key of an ASCII name is built in the engine's own memory, which it
+    // then takes over: one allocation per name in statements over millions.
+    auto *key = static_cast<char *>(sqlite3_malloc(length + 1));
+    if (!key) {
+        sqlite3_result_error_nomem(context);
+        return;
+    }
+    std::transform(text, text + length, key, AsciiLower);
+    sqlite3_result_text(context, key, length, sqlite3_free);
+}
+
 } // namespace
 
-int CompareCaseInsensitive(const char *a, int aLength, const char *b, int bLength)
+QByteArray CaseKey(QByteArrayView utf8Name)
 {
-    // Fast path for the common all-ASCII names; it orders exactly like the
-    // general path, which folds each character and compares the results.
-    const int common = std::min(aLength, bLength);
-    bool ascii = true;
-    for (int i = 0; i < common; ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        if ((ca | cb) & 0x80) {
-            ascii = false;
-            break;
-        }
-        const char la = AsciiLower(char(ca));
-        const char lb = AsciiLower(char(cb));
-        if (la != lb)
-            return la < lb ? -1 : 1;
+    // Most names are plain ASCII; folding those needs no detour through
+    // UTF-16 and gives the same bytes the general path would.
+    if (IsAscii(utf8Name)) {
+        QByteArray key(utf8Name.size(), Qt::Uninitialized);
+        std::transform(utf8Name.begin(), utf8Name.end(), key.begin(), AsciiLower);
+        return key;
     }
-    if (ascii) {
-        // Equal up to the shorter length; a longer rest decides only while it
-        // is ASCII too, otherwise the general path must see the whole text.
-        const char *rest = aLength > bLength ? a + common : b + common;
-        const int restLength = std::abs(aLength - bLength);
-        if (std::none_of(rest, rest + restLength, [](char c) { return c & 0x80; }))
-            return aLength == bLength ? 0 : (aLength < bLength ? -1 : 1);
-    }
-    const QString left = QString::fromUtf8(a, aLength).toCaseFolded();
-    const QString right = QString::fromUtf8(b, bLength).toCaseFolded();
-    const int result = QStringView(left).compare(QStringView(right), Qt::CaseSensitive);
-    return result < 0 ? -1 : (result > 0 ? 1 : 0);
+    return QString::fromUtf8(utf8Name).toCaseFolded().toUtf8();
 }
 
 bool RegisterSqliteExtensions(sqlite3 *handle)
@@ -87,8 +90,9 @@ bool RegisterSqliteExtensions(sqlite3 *handle)
     if (sqlite3_create_function_v2(handle, "IsNumeric", 1, flags, nullptr, &IsNumericFunction,
                                    nullptr, nullptr, nullptr) != SQLITE_OK)
         return false;
-    return sqlite3_create_collation_v2(handle, kCaseInsensitiveCollation, SQLITE_UTF8, nullptr,
-                                       &CollationCallback, nullptr) == SQLITE_OK;
+    // Deterministic, so that an index may be built on a name's key.
+    return sqlite3_create_function_v2(handle, kCaseKeyFunction, 1, flags, nullptr, &CaseKeyFunction, nullptr,
+                                      nullptr, nullptr) == SQLITE_OK;
 }
 
 } // namespace preisliste

@@ -87,12 +87,13 @@ std::optional<qint64> QueryNumber(MergeContext &merge, const QString &sql)
 
 // --- The two passes over the unpriced rows ------------------------------------
 
-// One row of the walk; the name stays valid until the walk moves on.
+// One row of the walk; name and key stay valid until the walk moves on.
 struct UnpricedRow {
     qint64 rowId = 0;
     QByteArrayView name;
     Currency purchase;
     std::optional<double> selling;
+    QByteArrayView key; // CaseKey(name)
 };
 
 // The group of rows that shares one look-up: one destination name in the
@@ -100,19 +101,20 @@ struct UnpricedRow {
 // price (none found, or a Null price found) assigns nothing.
 struct Group {
     QByteArray name;
+    QByteArray key;
     Currency purchase;
     std::optional<double> price;
     QByteArray oldName;
 };
 
-bool SameName(QByteArrayView a, QByteArrayView b)
+bool SameName(const UnpricedRow &row, const Group &group)
 {
-    return CompareCaseInsensitive(a.data(), int(a.size()), b.data(), int(b.size())) == 0;
+    return row.key == group.key;
 }
 
 UnpricedRow ReadUnpricedRow(const SqliteStatement &rows)
 {
-    return {rows.Int64(0), rows.Utf8(1), Currency::FromDouble(rows.Double(2)), rows.Price(3)};
+    return {rows.Int64(0), rows.Utf8(1), Currency::FromDouble(rows.Double(2)), rows.Price(3), rows.Utf8(4)};
 }
 
 int RowPercent(int counter, qint64 total)
@@ -149,7 +151,7 @@ bool WalkUnpricedRows(MergeContext &merge, WalkRange range, int state, const Sta
         const UnpricedRow row = ReadUnpricedRow(rows);
         if (!inGroup || startsGroup(row, group)) {
             inGroup = true;
-            group = Group{row.name.toByteArray(), row.purchase, std::nullopt, {}};
+            group = Group{row.name.toByteArray(), row.key.toByteArray(), row.purchase, std::nullopt, {}};
             if (!priceGroup(group))
                 return false;
         }
@@ -178,7 +180,7 @@ bool WalkUnpricedRows(MergeContext &merge, WalkRange range, int state, const Sta
 // The vote: the most frequent price among the destination's priced rows.
 bool VoteForGroupPrice(MergeContext &merge, SqliteStatement &vote, Group &group)
 {
-    vote.BindText(1, group.name);
+    vote.BindText(1, group.key);
     if (vote.Next()) {
         ++merge.NewPrefixCount;
         group.oldName = vote.Utf8(2).toByteArray();
@@ -201,7 +203,7 @@ bool FindParentPrice(MergeContext &merge, SqliteStatement &lookup, Group &group)
     const QString name = QString::fromUtf8(group.name);
     // A parent needs at least one character before the blank.
     for (qsizetype blank = name.lastIndexOf(u' '); blank > 0; blank = name.lastIndexOf(u' ', blank - 1)) {
-        lookup.BindString(1, name.left(blank));
+        lookup.BindText(1, CaseKey(name.left(blank).toUtf8()));
         lookup.BindDouble(2, group.purchase.ToDouble());
         const bool found = lookup.Next();
         if (found) {
@@ -291,7 +293,7 @@ StageResult PriceByDestinationVote(MergeContext &merge)
         return StageResult::Failed(vote.Error());
     const bool walked = WalkUnpricedRows(
         merge, kVoteRange, kStateVote,
-        [](const UnpricedRow &row, const Group &group) { return !SameName(row.name, group.name); },
+        [](const UnpricedRow &row, const Group &group) { return !SameName(row, group); },
         [&](Group &group) { return VoteForGroupPrice(merge, vote, group); });
     return PhaseResult(merge, walked);
 }
@@ -304,7 +306,7 @@ StageResult PriceByParentName(MergeContext &merge)
     const bool walked = WalkUnpricedRows(
         merge, kParentRange, kStateParent,
         [](const UnpricedRow &row, const Group &group) {
-            return !SameName(row.name, group.name) || row.purchase != group.purchase;
+            return !SameName(row, group) || row.purchase != group.purchase;
         },
         [&](Group &group) { return FindParentPrice(merge, lookup, group); });
     return PhaseResult(merge, walked);

@@ -30,7 +30,7 @@ struct MergeContext {
     int NewPrefixCount = 0;
     int NewSubdestinationCount = 0;
     int NewDestinationCount = 0;
-    std::optional<StageResult> failure; // why a step could not go on
+    std::optional<StageResult> failure{}; // why a step could not go on
 };
 
 // Reads margin, UseMinSellRate, MinSellRateValue and VAT of the rule, in this

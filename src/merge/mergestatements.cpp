@@ -4,11 +4,13 @@
 #include "merge/sqlnumber.h"
 
 // Conventions of these statements:
+// - The working tables (Import2, NumbersPrevious, tmpMaxPreis) live in the
+//   connection's temporary schema, never in the tariff file: the commit then
+//   writes and syncs only Numbers, the file does not grow from run to run,
+//   and the tables vanish with the connection, whatever happened to the run.
 // - Destination names are compared without regard to letter case for every
-//   letter, umlauts included, through the collation UNICODE_CI. The columns of
-//   Numbers and Import2 declare no collation (a tariff created by another
-//   program never does), so each comparison, grouping and ordering of names
-//   names the collation itself.
+//   letter, umlauts included, through their key CaseKey(name): each name is
+//   folded once, and the keys are compared, grouped and indexed byte by byte.
 // - Dial prefixes are digits and compare as they are.
 // - Where the old tariff offers several candidates for one staged row, a
 //   fixed rule picks the winner, so that the same input always gives the same
@@ -17,8 +19,6 @@
 namespace preisliste::mergesql {
 
 namespace {
-
-const QString kNameCollation = QString::fromLatin1(kCaseInsensitiveCollation);
 
 // The computed selling price: purchase price with VAT and margin, taken up to
 // whole cents by the added 0.0049.
@@ -31,12 +31,14 @@ QString ComputedPrice(const QString &purchaseColumn, double newPriceFactor)
 
 // --- Start of the merge --------------------------------------------------------
 
-// Leftovers of an earlier run that ended without a roll-back.
+// Working tables that older versions kept in the tariff file itself and
+// that an earlier run left there.
 QStringList DropLeftoverTables()
 {
     return {
-        QStringLiteral("DROP TABLE IF EXISTS NumbersPrevious"),
-        QStringLiteral("DROP TABLE IF EXISTS tmpMaxPreis"),
+        QStringLiteral("DROP TABLE IF EXISTS main.NumbersPrevious"),
+        QStringLiteral("DROP TABLE IF EXISTS main.tmpMaxPreis"),
+        QStringLiteral("DROP TABLE IF EXISTS main.Import2"),
     };
 }
 
@@ -86,7 +88,7 @@ QString MakeNegativePricesPositive()
 
 QString CopyNumbersToPrevious()
 {
-    return QStringLiteral("CREATE TABLE NumbersPrevious AS SELECT * FROM Numbers");
+    return QStringLiteral("CREATE TEMP TABLE NumbersPrevious AS SELECT * FROM main.Numbers");
 }
 
 // Rows already stored in the list's national form have no place in the copy.
@@ -121,24 +123,24 @@ QString HasStagedRows()
     return QStringLiteral("SELECT EXISTS (SELECT 1 FROM Import2)");
 }
 
-// tmpMaxPreis: per destination name and edit flag the highest selling price
-// of Numbers after the fill-in. The name declares the collation, so that its
-// grouping, its index and the join on it ignore letter case. Of several
-// spellings of one name the binary smallest is kept.
-// The indexes serve the look-ups of the later phases: names and purchase
-// prices of Import2 for the vote and the parent search, the prefixes of the
-// copy for the prefix match and the kept national rows.
+// tmpMaxPreis: per destination name (its key) and edit flag the highest
+// selling price of Numbers after the fill-in. Of several spellings of one
+// name the binary smallest is kept.
+// The indexes serve the look-ups of the later phases: the keys of
+// tmpMaxPreis for the name match, the names' keys and purchase prices of
+// Import2 for the vote and the parent search, the prefixes of the copy for
+// the prefix match and the kept national rows.
 QStringList BuildTmpMaxPreisAndIndexes()
 {
     return {
-        QStringLiteral("CREATE TABLE tmpMaxPreis (Name TEXT COLLATE %1, Price_EUR NUMERIC, IsEdited INTEGER, "
-                       "Eins INTEGER)").arg(kNameCollation),
-        QStringLiteral("INSERT INTO tmpMaxPreis (Name, Price_EUR, IsEdited, Eins) "
-                       "SELECT MIN(Name COLLATE BINARY), MAX(Price_EUR), IsEdited, 1 FROM Numbers "
-                       "GROUP BY Name COLLATE %1, IsEdited").arg(kNameCollation),
-        QStringLiteral("CREATE INDEX tmpMaxPreis_Name ON tmpMaxPreis (Name)"),
+        QStringLiteral("CREATE TEMP TABLE tmpMaxPreis (NameKey TEXT, Name TEXT, Price_EUR NUMERIC, "
+                       "IsEdited INTEGER, Eins INTEGER)"),
+        QStringLiteral("INSERT INTO tmpMaxPreis (NameKey, Name, Price_EUR, IsEdited, Eins) "
+                       "SELECT CaseKey(Name), MIN(Name), MAX(Price_EUR), IsEdited, 1 FROM main.Numbers "
+                       "GROUP BY CaseKey(Name), IsEdited"),
+        QStringLiteral("CREATE INDEX tmpMaxPreis_NameKey ON tmpMaxPreis (NameKey)"),
         QStringLiteral("CREATE INDEX NumbersPrevious_Number ON NumbersPrevious (Number)"),
-        QStringLiteral("CREATE INDEX Import2_ZielPreisEk ON Import2 (Ziel COLLATE %1, PreisEk)").arg(kNameCollation),
+        QStringLiteral("CREATE INDEX Import2_ZielKeyPreisEk ON Import2 (CaseKey(Ziel), PreisEk)"),
     };
 }
 
@@ -151,11 +153,10 @@ QStringList BuildTmpMaxPreisAndIndexes()
 QString MatchByName()
 {
     return QStringLiteral(
-               "UPDATE Import2 SET VkPreis = Best.BestPrice, OldName = Best.BestName, ImportState = 1 "
-               "FROM (SELECT MIN(Name COLLATE BINARY) AS BestName, MAX(Price_EUR) AS BestPrice "
-               "FROM tmpMaxPreis GROUP BY tmpMaxPreis.Name) AS Best "
-               "WHERE Import2.ImportState IS NULL AND Import2.Ziel = Best.BestName COLLATE %1")
-        .arg(kNameCollation);
+        "UPDATE Import2 SET VkPreis = Best.BestPrice, OldName = Best.BestName, ImportState = 1 "
+        "FROM (SELECT NameKey, MIN(Name) AS BestName, MAX(Price_EUR) AS BestPrice "
+        "FROM tmpMaxPreis GROUP BY NameKey) AS Best "
+        "WHERE Import2.ImportState IS NULL AND CaseKey(Import2.Ziel) = Best.NameKey");
 }
 
 // Prefix match: the old row's selling price and name. A prefix that the old
@@ -209,11 +210,13 @@ QString CountUnpricedRows()
 // NOT INDEXED: the rows are read in one sweep and sorted before the first one
 // is returned, so the updates of the pass never disturb the walk. The order
 // within a name does not matter to the vote; one order serves both passes.
+// A parent name is a leading part of its children's names, so its rows come
+// before theirs in the order of the keys, as the parent search needs.
 QString SelectUnpricedRows()
 {
-    return QStringLiteral("SELECT rowid, Ziel, PreisEk, VkPreis FROM Import2 NOT INDEXED WHERE %1 "
-                          "ORDER BY Ziel COLLATE %2, PreisEk, rowid")
-        .arg(kUnpricedRows, kNameCollation);
+    return QStringLiteral("SELECT rowid, Ziel, PreisEk, VkPreis, CaseKey(Ziel) AS ZielKey FROM Import2 "
+                          "NOT INDEXED WHERE %1 ORDER BY ZielKey, PreisEk, rowid")
+        .arg(kUnpricedRows);
 }
 
 // The most frequent selling price among the destination's priced rows. On a
@@ -221,10 +224,9 @@ QString SelectUnpricedRows()
 QString VoteForPrice()
 {
     return QStringLiteral(
-               "SELECT VkPreis, COUNT(VkPreis) AS AnzahlvonVkPreis, MIN(Ziel COLLATE BINARY) AS NameFound "
-               "FROM Import2 WHERE Ziel = ?1 COLLATE %1 AND VkPreis IS NOT NULL "
-               "GROUP BY VkPreis ORDER BY COUNT(VkPreis) DESC, VkPreis DESC LIMIT 1")
-        .arg(kNameCollation);
+        "SELECT VkPreis, COUNT(VkPreis) AS AnzahlvonVkPreis, MIN(Ziel) AS NameFound "
+        "FROM Import2 WHERE CaseKey(Ziel) = ?1 AND VkPreis IS NOT NULL "
+        "GROUP BY VkPreis ORDER BY COUNT(VkPreis) DESC, VkPreis DESC LIMIT 1");
 }
 
 // A staged row of the parent name with exactly the purchase price, whatever
@@ -232,9 +234,8 @@ QString VoteForPrice()
 // (a price beats none); on equal prices the row staged first.
 QString FindParentRow()
 {
-    return QStringLiteral("SELECT Ziel, VkPreis FROM Import2 WHERE Ziel = ?1 COLLATE %1 AND PreisEk = ?2 "
-                          "ORDER BY VkPreis DESC, rowid LIMIT 1")
-        .arg(kNameCollation);
+    return QStringLiteral("SELECT Ziel, VkPreis FROM Import2 WHERE CaseKey(Ziel) = ?1 AND PreisEk = ?2 "
+                          "ORDER BY VkPreis DESC, rowid LIMIT 1");
 }
 
 QString AssignGroupPrice()

@@ -38,9 +38,9 @@ QString UnmarkFilledInRows();
 
 // --- PriceByDestinationVote and PriceByParentName ----------------------------
 QString CountUnpricedRows();                                // query: one number
-QString SelectUnpricedRows();                               // query: rowid, Ziel, PreisEk, VkPreis
-QString VoteForPrice();                                     // ?1 name
-QString FindParentRow();                                    // ?1 parent name, ?2 purchase price
+QString SelectUnpricedRows();                               // query: rowid, Ziel, PreisEk, VkPreis, key of Ziel
+QString VoteForPrice();                                     // ?1 key of the name
+QString FindParentRow();                                    // ?1 key of the parent name, ?2 purchase price
 QString AssignGroupPrice();                                 // ?1 price, ?2 state, ?3 old name, ?4 rowid
 
 // --- PriceNewDestinations -----------------------------------------------------

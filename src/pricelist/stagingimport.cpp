@@ -110,7 +110,7 @@ StageResult RejectFile(const QString &reason)
 std::optional<QString> CreateStagingTables(RunContext &context)
 {
     SqliteConnection &database = context.database;
-    if (database.Exec(QStringLiteral("DROP TABLE IF EXISTS Import2")) && database.Exec(kCreateImport2Statement)
+    if (database.Exec(QStringLiteral("DROP TABLE IF EXISTS temp.Import2")) && database.Exec(kCreateImport2Statement)
         && database.Exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS SkippedLines "
                                         "(LineNumber INTEGER, Line TEXT, Reason TEXT)"))
         && database.Exec(QStringLiteral("DELETE FROM ") + kSkippedLinesTable))

@@ -11,9 +11,10 @@ namespace preisliste {
 
 struct RunContext;
 
-// The staging table, created anew by every import.
+// The staging table, created anew by every import in the connection's
+// temporary schema: the tariff file never holds it.
 inline const QString kCreateImport2Statement = QStringLiteral(
-    "CREATE TABLE Import2 (Vorwahl VARCHAR(255), Ziel VARCHAR(255), PreisEk CURRENCY, "
+    "CREATE TEMP TABLE Import2 (Vorwahl VARCHAR(255), Ziel VARCHAR(255), PreisEk CURRENCY, "
     "ImportState INTEGER, OldName VARCHAR(255), VkPreis CURRENCY, IsEdited BIT);");
 
 // The data lines an import did not take, on the run's connection: the line's

@@ -33,41 +33,56 @@ TEST_F(SqliteExtensions, IsNumericAcceptsNumbersAndNumericText)
                                    "IsNumeric('Österreich') + IsNumeric(x'3132')")).toInt(), 1);
 }
 
-TEST_F(SqliteExtensions, CollationIgnoresCaseForEveryLetter)
+TEST_F(SqliteExtensions, CaseKeyIgnoresCaseForEveryLetter)
 {
-    EXPECT_EQ(Value(QStringLiteral("SELECT 'Österreich' = 'ÖSTERREICH' COLLATE UNICODE_CI")).toInt(), 1);
-    EXPECT_EQ(Value(QStringLiteral("SELECT 'germany' = 'Germany' COLLATE UNICODE_CI")).toInt(), 1);
-    EXPECT_EQ(Value(QStringLiteral("SELECT 'Türkei Mobil' = 'TÜRKEI MOBIL' COLLATE UNICODE_CI")).toInt(), 1);
-    EXPECT_EQ(Value(QStringLiteral("SELECT 'Österreich' = 'Osterreich' COLLATE UNICODE_CI")).toInt(), 0);
+    EXPECT_EQ(Value(QStringLiteral("SELECT CaseKey('Österreich') = CaseKey('ÖSTERREICH')")).toInt(), 1);
+    EXPECT_EQ(Value(QStringLiteral("SELECT CaseKey('germany') = CaseKey('Germany')")).toInt(), 1);
+    EXPECT_EQ(Value(QStringLiteral("SELECT CaseKey('Türkei Mobil') = CaseKey('TÜRKEI MOBIL')")).toInt(), 1);
+    EXPECT_EQ(Value(QStringLiteral("SELECT CaseKey('Österreich') = CaseKey('Osterreich')")).toInt(), 0);
     EXPECT_EQ(Value(QStringLiteral("SELECT count(*) FROM (SELECT 'Ägypten' AS n UNION ALL SELECT 'ÄGYPTEN' "
                                    "UNION ALL SELECT 'ägypten' UNION ALL SELECT 'Agypten') "
-                                   "GROUP BY n COLLATE UNICODE_CI ORDER BY 1 DESC LIMIT 1")).toInt(), 3);
+                                   "GROUP BY CaseKey(n) ORDER BY 1 DESC LIMIT 1")).toInt(), 3);
+    // Null stays Null, so a row without a name never matches another one.
+    EXPECT_EQ(Value(QStringLiteral("SELECT CaseKey(NULL) IS NULL AND CaseKey('') = ''")).toInt(), 1);
+    // A number stored as a name is keyed by its text.
+    EXPECT_EQ(Value(QStringLiteral("SELECT CaseKey(123)")).toString(), QStringLiteral("123"));
 }
 
-TEST(CompareCaseInsensitive, IsAConsistentOrder)
+TEST_F(SqliteExtensions, CaseKeyCanBeIndexed)
 {
-    // Mixed ASCII and non-ASCII names sort the same way whichever path the
-    // comparison takes, so an index built with the collation stays valid.
-    const QStringList names = {QStringLiteral("abc"), QStringLiteral("ABD"), QStringLiteral("abÖ"),
-                               QStringLiteral("Ab"), QStringLiteral("ÄB"), QStringLiteral("äb"),
-                               QStringLiteral("b"), QStringLiteral("")};
-    auto compare = [](const QString &a, const QString &b) {
-        const QByteArray x = a.toUtf8(), y = b.toUtf8();
-        return CompareCaseInsensitive(x.constData(), int(x.size()), y.constData(), int(y.size()));
-    };
+    ASSERT_TRUE(connection_->Exec(QStringLiteral("CREATE TEMP TABLE Names (Name TEXT); "
+                                                 "INSERT INTO Names VALUES ('Österreich'), ('Ägypten'), ('ägypten'); "
+                                                 "CREATE INDEX temp.Names_Key ON Names (CaseKey(Name))")))
+        << connection_->Error().toStdString();
+    EXPECT_EQ(Value(QStringLiteral("SELECT count(*) FROM Names WHERE CaseKey(Name) = 'ägypten'")).toInt(), 2);
+}
+
+// Two names are one destination exactly when Qt compares them as equal
+// without regard to case, whichever path (plain ASCII or not) the key takes.
+TEST(CaseKey, EqualKeysExactlyForNamesEqualButForCase)
+{
+    const QStringList names = {"abc", "ABC", "abÖ", "ABö", "Ab", "ÄB", "äb", "AB", "Straße", "STRASSE", "straße",
+                               "ΣΊΣΥΦΟΣ", "σίσυφος", "İstanbul", "istanbul", "", " ", "a b", "A  B", "Ｆｕｌｌ", "ｆｕｌｌ"};
     for (const QString &a : names) {
-        EXPECT_EQ(compare(a, a), 0);
         for (const QString &b : names) {
-            EXPECT_EQ(compare(a, b), -compare(b, a)) << a.toStdString() << " " << b.toStdString();
-            for (const QString &c : names) {
-                if (compare(a, b) <= 0 && compare(b, c) <= 0) {
-                    EXPECT_LE(compare(a, c), 0) << a.toStdString() << b.toStdString() << c.toStdString();
-                }
-            }
+            const bool sameKey = CaseKey(a.toUtf8()) == CaseKey(b.toUtf8());
+            EXPECT_EQ(sameKey, a.compare(b, Qt::CaseInsensitive) == 0) << a.toStdString() << " / " << b.toStdString();
         }
     }
-    EXPECT_EQ(compare(QStringLiteral("ÄB"), QStringLiteral("äb")), 0);
-    EXPECT_LT(compare(QStringLiteral("Ab"), QStringLiteral("abc")), 0);
+}
+
+// The parent search walks names in the order of their keys and relies on a
+// parent ("Türkei") coming before its children ("TÜRKEI Mobil").
+TEST(CaseKey, ParentKeyIsALeadingPartOfTheChildKey)
+{
+    const std::pair<const char *, const char *> families[] = {
+        {"Türkei", "TÜRKEI Mobil"}, {"Land1", "LAND1 Mobile Netz1"}, {"Ägypten", "ägypten Kairo"}, {"A", "a b c"}};
+    for (const auto &[parent, child] : families) {
+        const QByteArray parentKey = CaseKey(QByteArray(parent));
+        const QByteArray childKey = CaseKey(QByteArray(child));
+        EXPECT_TRUE(childKey.startsWith(parentKey + ' ')) << parent << " / " << child;
+        EXPECT_LT(parentKey, childKey);
+    }
 }
 
 } // namespace

@@ -13,13 +13,23 @@
 namespace preisliste {
 namespace {
 
-// The disk fills up while the merge builds its working tables: the merge
-// says so, and after the roll-back the tariff is as it was.
-TEST(FullDisk, DuringTheMergeFailsClearlyAndChangesNothing)
+struct FullDiskCase {
+    const char *name;
+    const char *schema; // whose pages run out: the working tables' or the tariff's
+    int pagesLeft;
+    int listLines; // against a tariff of 5000 rows
+};
+
+class FullDisk : public testing::TestWithParam<FullDiskCase> {};
+
+// The disk fills up while the merge builds its working tables or writes the
+// new tariff: the merge says so, and after the roll-back the tariff is as it
+// was.
+TEST_P(FullDisk, DuringTheMergeFailsClearlyAndChangesNothing)
 {
     test::TempTariff tariff;
     test::FillLargeTariff(tariff.Path(), 5000);
-    const QString list = tariff.WriteFile(QStringLiteral("preise.csv"), test::LargePriceList(5000));
+    const QString list = tariff.WriteFile(QStringLiteral("preise.csv"), test::LargePriceList(GetParam().listLines));
     const QString before = tariff.Snapshot();
     test::RecordingMessages messages;
     test::ScriptedProgress progress;
@@ -30,9 +40,10 @@ TEST(FullDisk, DuringTheMergeFailsClearlyAndChangesNothing)
         ASSERT_TRUE(transaction.Begin());
         RunContext context{*connection, progress};
         ASSERT_TRUE(ImportPriceListFile(list, context).IsDone());
-        const int pages = test::QueryValue(*connection, QStringLiteral("PRAGMA page_count")).toInt();
-        // Room for a few pages more: the copy of the tariff does not fit.
-        ASSERT_TRUE(connection->Exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 4)));
+        const QString schema = QString::fromLatin1(GetParam().schema);
+        const int pages = test::QueryValue(*connection, QStringLiteral("PRAGMA %1.page_count").arg(schema)).toInt();
+        ASSERT_TRUE(connection->Exec(
+            QStringLiteral("PRAGMA %1.max_page_count = %2").arg(schema).arg(pages + GetParam().pagesLeft)));
         const PricingRule rule{TelvoroSettings()};
         const StageResult merged = MergePriceList(rule, context);
         EXPECT_TRUE(merged.IsFailed());
@@ -44,6 +55,13 @@ TEST(FullDisk, DuringTheMergeFailsClearlyAndChangesNothing)
     EXPECT_EQ(tariff.Snapshot(), before);
     EXPECT_EQ(tariff.Rows(QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
 }
+
+// The tariff's own pages run out only when the new tariff needs more room
+// than the old one had: here the list is longer than the tariff.
+INSTANTIATE_TEST_SUITE_P(Where, FullDisk,
+                         testing::Values(FullDiskCase{"WorkingTables", "temp", 4, 5000},
+                                         FullDiskCase{"Tariff", "main", 0, 10000}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace preisliste

@@ -23,15 +23,32 @@ QString Literal(const QString &text)
 
 } // namespace
 
-void MergeFixture::Stage(const std::vector<StagedRow> &rows) const
+void StageRows(SqliteConnection &connection, const std::vector<StagedRow> &rows)
 {
-    tariff.Execute(QStringLiteral("DROP TABLE IF EXISTS Import2"));
-    tariff.Execute(kCreateImport2Statement);
+    ASSERT_TRUE(connection.Exec(QStringLiteral("DROP TABLE IF EXISTS temp.Import2"))) << connection.Error().toStdString();
+    ASSERT_TRUE(connection.Exec(kCreateImport2Statement)) << connection.Error().toStdString();
     for (const StagedRow &row : rows) {
-        tariff.Execute(QStringLiteral("INSERT INTO Import2 (Vorwahl, Ziel, PreisEk) VALUES (%1, %2, %3)")
-                           .arg(Literal(row.prefix), Literal(row.name),
-                                row.purchase.isNull() ? QStringLiteral("NULL") : row.purchase));
+        ASSERT_TRUE(connection.Exec(QStringLiteral("INSERT INTO Import2 (Vorwahl, Ziel, PreisEk) VALUES (%1, %2, %3)")
+                                        .arg(Literal(row.prefix), Literal(row.name),
+                                             row.purchase.isNull() ? QStringLiteral("NULL") : row.purchase)))
+            << connection.Error().toStdString();
     }
+}
+
+void MergeFixture::Stage(const std::vector<StagedRow> &rows)
+{
+    staged = rows;
+}
+
+std::unique_ptr<SqliteConnection> MergeFixture::OpenStaged() const
+{
+    auto connection = test::OpenForRun(tariff.Path());
+    if (connection) {
+        StageRows(*connection, staged);
+    } else {
+        ADD_FAILURE() << "cannot open the tariff";
+    }
+    return connection;
 }
 
 void MergeFixture::UseMinRate(double euros)
@@ -40,15 +57,16 @@ void MergeFixture::UseMinRate(double euros)
     rule.MinSellRateValue = Currency::FromDouble(euros);
 }
 
-bool MergeFixture::Merge()
+bool MergeFixture::Merge(const QString &afterStaging)
 {
-    const auto connection = test::OpenForRun(tariff.Path());
-    if (!connection) {
-        ADD_FAILURE() << "cannot open the tariff";
+    const auto connection = OpenStaged();
+    if (!connection)
         return false;
-    }
     SqlTransaction transaction(*connection);
     EXPECT_TRUE(transaction.Begin());
+    if (!afterStaging.isEmpty()) {
+        EXPECT_TRUE(connection->Exec(afterStaging)) << connection->Error().toStdString();
+    }
     RunContext context{*connection, progress};
     // What the operator would see, as a run shows it: the run also turns an
     // amount out of range, thrown from a statement, into a failure.
@@ -98,13 +116,12 @@ QString MergeFixture::StatisticsLine(const QString &caption) const
     return QString();
 }
 
-PhaseRunner::PhaseRunner(const QString &path, const PricingRule &rule, ProgressSink &progress, MessageSink &messages)
-    : connection_(test::OpenForRun(path)), messages_(messages)
+PhaseRunner::PhaseRunner(const MergeFixture &fixture, const PricingRule &rule, ProgressSink &progress,
+                         MessageSink &messages)
+    : connection_(fixture.OpenStaged()), messages_(messages)
 {
-    if (!connection_) {
-        ADD_FAILURE() << "cannot open the tariff";
+    if (!connection_)
         return;
-    }
     context_ = std::make_unique<RunContext>(RunContext{*connection_, progress});
     if (auto merge = CreateMergeContext(rule, *context_))
         merge_ = std::make_unique<MergeContext>(*merge);

@@ -23,18 +23,28 @@ struct StagedRow {
     QString purchase;
 };
 
-// A real tariff database with an old tariff in Numbers and a price list in
-// Import2, and the merge run on it through its own connection. The rule has
+// Creates the staging table Import2 on `connection` (it lives in the
+// connection's temporary schema) and fills it with `rows`, in this order.
+void StageRows(SqliteConnection &connection, const std::vector<StagedRow> &rows);
+
+// A real tariff database with an old tariff in Numbers and a price list to
+// stage in Import2, and the merge run on it through its own connection. The rule has
 // the defaults: VAT 19 %, margin 37.5 % (factor 1.1944625), no minimum price.
 class MergeFixture : public testing::Test {
 protected:
-    // Import2 created anew and filled with `rows`, in this order.
-    void Stage(const std::vector<StagedRow> &rows) const;
+    // The rows the next connection of the merge's kind finds in Import2.
+    void Stage(const std::vector<StagedRow> &rows);
     void UseMinRate(double euros);
 
+public:
+    // A connection of the merge's kind with the staged rows in its Import2.
+    std::unique_ptr<SqliteConnection> OpenStaged() const;
+
+protected:
     // MergePriceList in a transaction that is committed when the merge
-    // succeeds and rolled back otherwise.
-    bool Merge();
+    // succeeds and rolled back otherwise; `afterStaging` runs first, inside
+    // the transaction.
+    bool Merge(const QString &afterStaging = QString());
 
     // Numbers as "Number|Name|Price_EUR|Rate_EK", sorted by number and name.
     QStringList Tariff() const;
@@ -48,13 +58,14 @@ protected:
     RecordingMessages messages;
     ScriptedProgress progress;
     PricingRule rule{TelvoroSettings()};
+    std::vector<StagedRow> staged;
 };
 
 // A connection of the merge's kind to the fixture's tariff, for running the
 // phases one by one and looking at Import2 in between.
 class PhaseRunner {
 public:
-    PhaseRunner(const QString &path, const PricingRule &rule, ProgressSink &progress, MessageSink &messages);
+    PhaseRunner(const MergeFixture &fixture, const PricingRule &rule, ProgressSink &progress, MessageSink &messages);
     ~PhaseRunner();
     // Runs the phases up to and including PriceNewDestinations.
     bool PriceStagedRows();

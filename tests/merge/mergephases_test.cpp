@@ -21,7 +21,7 @@ TEST_F(MergePhases, EachRowRecordsHowItGotItsPrice)
            {"0077", "Nirgendwo", "0.05"},
            {"0055", "Ohne Preis", QString()},
            {"0066", "Leer", "0.1"}});
-    PhaseRunner runner(tariff.Path(), rule, progress, messages);
+    PhaseRunner runner(*this, rule, progress, messages);
     ASSERT_TRUE(runner.PriceStagedRows()) << messages.Texts().join(u'\n').toStdString();
     EXPECT_EQ(runner.Staged(), QStringList({
                                    "0033|FRANCE|0.2|1|France",
@@ -50,7 +50,7 @@ TEST_P(DuplicatePrefix, FirstStoredRowWinsOnEqualPrices)
     tariff.AddNumber("0033", GetParam().first, 0.2, 0.1);
     tariff.AddNumber("0033", GetParam().second, 0.2, 0.1);
     Stage({{"0033", "Neu", "0.1"}});
-    PhaseRunner runner(tariff.Path(), rule, progress, messages);
+    PhaseRunner runner(*this, rule, progress, messages);
     ASSERT_TRUE(runner.PriceStagedRows());
     EXPECT_EQ(runner.Staged(), QStringList({QStringLiteral("0033|Neu|0.2|2|") + GetParam().expected}));
 }
@@ -64,7 +64,7 @@ TEST_F(MergePhases, OneNameSpelledTwiceInTheOldTariffIsOneName)
     tariff.AddNumber("0033", "france", 0.2, 0.1);
     tariff.AddNumber("00331", "France", 0.3, 0.1);
     Stage({{"00339", "FRANCE", "0.1"}});
-    PhaseRunner runner(tariff.Path(), rule, progress, messages);
+    PhaseRunner runner(*this, rule, progress, messages);
     ASSERT_TRUE(runner.PriceStagedRows());
     EXPECT_EQ(runner.Staged(), QStringList({"00339|FRANCE|0.3|1|France"}));
     EXPECT_EQ(runner.Merge().SameNameCount, 1);
@@ -74,13 +74,13 @@ TEST_F(MergePhases, FactorDividesTheMarginOnceMore)
 {
     rule.SetVAT(0.19);
     rule.SetMargin(0.375);
-    PhaseRunner runner(tariff.Path(), rule, progress, messages);
+    PhaseRunner runner(*this, rule, progress, messages);
     EXPECT_DOUBLE_EQ(runner.Merge().NewPriceFactor, 1.1944625);
     EXPECT_EQ(runner.Merge().MinRate, Currency());
 
     rule.UseMinSellRate = true;
     rule.MinSellRateValue = Currency::FromUnits(1500);
-    PhaseRunner withMinimum(tariff.Path(), rule, progress, messages);
+    PhaseRunner withMinimum(*this, rule, progress, messages);
     EXPECT_EQ(withMinimum.Merge().MinRate, Currency::FromUnits(1500));
 }
 

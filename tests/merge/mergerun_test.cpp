@@ -207,13 +207,14 @@ TEST_F(MergeRun, StopInThePreparationRunsNoFurtherStatement)
     // The third call comes after the low prices were made negative, before
     // the missing prices are filled in.
     ScriptedProgress stopAtFillIn(3);
-    const auto connection = test::OpenForRun(tariff.Path());
+    const auto connection = OpenStaged();
     RunContext context{*connection, stopAtFillIn};
     EXPECT_TRUE(MergePriceList(rule, context).IsStopped());
     EXPECT_TRUE(messages.messages.isEmpty());
     EXPECT_EQ(tariff.Rows("SELECT Number, Price_EUR FROM Numbers ORDER BY Number"),
               QStringList({"0033|-0.05", "0034|NULL"}));
-    EXPECT_EQ(tariff.Rows("SELECT name FROM sqlite_master WHERE name = 'NumbersPrevious'"), QStringList());
+    EXPECT_EQ(test::QueryRows(*connection, "SELECT name FROM sqlite_temp_master WHERE name = 'NumbersPrevious'"),
+              QStringList());
 }
 
 // Between the merge's statements a stop is checked with every progress call:
@@ -226,7 +227,7 @@ TEST_F(MergeRun, StopAtEachProgressCallOfTheMergeChangesNothing)
     int callsOfAWholeMerge = 0;
     {
         ScriptedProgress counting;
-        const auto connection = test::OpenForRun(tariff.Path());
+        const auto connection = OpenStaged();
         SqlTransaction transaction(*connection);
         ASSERT_TRUE(transaction.Begin());
         RunContext context{*connection, counting};
@@ -239,7 +240,7 @@ TEST_F(MergeRun, StopAtEachProgressCallOfTheMergeChangesNothing)
         SCOPED_TRACE(call);
         ScriptedProgress stopping(call);
         RecordingMessages quiet;
-        const auto connection = test::OpenForRun(tariff.Path());
+        const auto connection = OpenStaged();
         SqlTransaction transaction(*connection);
         ASSERT_TRUE(transaction.Begin());
         RunContext context{*connection, stopping};
@@ -252,7 +253,7 @@ TEST_F(MergeRun, StopAtEachProgressCallOfTheMergeChangesNothing)
 
 struct FailureCase {
     const char *name;
-    const char *setup; // SQL run on the tariff before the merge
+    const char *setup; // SQL run on the merge's connection before the merge
     const char *error;
 };
 
@@ -262,9 +263,8 @@ TEST_P(MergeFailure, ShowsTheErrorAndChangesNothing)
 {
     tariff.AddNumber("0033", "France", 0.2, 0.1);
     Stage({{"0033", "France", "0.1"}, {"0077", "Nirgendwo", "0.05"}});
-    tariff.Execute(QString::fromUtf8(GetParam().setup));
     const QString before = tariff.Snapshot();
-    EXPECT_FALSE(Merge());
+    EXPECT_FALSE(Merge(QString::fromUtf8(GetParam().setup)));
     EXPECT_EQ(messages.Texts(), QStringList({QStringLiteral("Fehler: ") + QString::fromUtf8(GetParam().error)}));
     EXPECT_EQ(messages.messages.at(0).icon, MessageIcon::Error);
     EXPECT_EQ(tariff.Snapshot(), before);

@@ -194,10 +194,10 @@ TEST(SampleData, ImportStagesExactlyTheDataLinesOfTheList)
         if (!line.startsWith(QStringLiteral("00870;")))
             expected << line.replace(u',', u'.').replace(u';', u'|');
     }
-    EXPECT_EQ(sample.Tariff().Rows(QStringLiteral(
+    EXPECT_EQ(test::QueryRows(*connection, QStringLiteral(
                   "SELECT Vorwahl, Ziel, printf('%.4f', PreisEk) FROM Import2 ORDER BY rowid")),
               expected);
-    EXPECT_EQ(sample.Tariff().Rows(QStringLiteral("SELECT count(*) FROM Import2")).value(0).toInt(),
+    EXPECT_EQ(test::QueryValue(*connection, QStringLiteral("SELECT count(*) FROM Import2")).toInt(),
               DataLines().size() - 1);
 }
 
