@@ -1,6 +1,7 @@
 #include "pricing/recalculation.h"
 
 #include "db/runcontext.h"
+#include "db/sqlfunction.h"
 #include "pricing/pricingrule.h"
 
 #include <algorithm>
@@ -11,13 +12,17 @@ namespace preisliste {
 
 namespace {
 
-// NOT INDEXED keeps the walk on the table itself, in rowid order: an index
-// holding Price_EUR could otherwise reorder under the writes of the pass.
-constexpr char kSelectRows[] = "SELECT rowid, Number, Rate_EK, Price_EUR FROM Numbers NOT INDEXED";
-constexpr char kUpdatePrice[] = "UPDATE Numbers SET Price_EUR = ?1 WHERE rowid = ?2";
+// One statement over the whole table, in rowid order (NOT INDEXED: an index
+// holding Price_EUR could otherwise reorder under the writes of the pass).
+// The engine calls RepricedSellingPrice once per row; it prices the row,
+// counts it and reports progress. A row the rule leaves alone gets its
+// stored value back unchanged.
+constexpr char kRepriceFunction[] = "RepricedSellingPrice";
+constexpr char kRepriceRows[] =
+    "UPDATE Numbers NOT INDEXED SET Price_EUR = RepricedSellingPrice(Number, Rate_EK, Price_EUR)";
 constexpr char kCountRows[] = "SELECT COUNT(*) FROM Numbers";
 
-enum Column { kRowId, kNumber, kRate, kPrice };
+enum Argument { kNumber, kRate, kPrice, kArgumentCount };
 
 int PercentDone(qint64 processed, qint64 total)
 {
@@ -39,21 +44,13 @@ public:
             return Failure();
         if (StageProgressed(context_, 0))
             return StageResult::Stopped();
-        SqliteStatement rows = database_.Prepare(kSelectRows);
-        if (rows.Failed())
-            return StageResult::Failed(rows.Error());
-        SqliteStatement update = database_.Prepare(kUpdatePrice);
-        if (update.Failed())
-            return StageResult::Failed(update.Error());
-        while (rows.Next()) {
-            if (!RepriceRowReportingOverflow(rows, update))
-                return Failure();
-            ++processed_;
-            if (StageProgressed(context_, PercentDone(processed_, total_)))
-                return StageResult::Stopped();
-        }
-        if (rows.Failed())
-            return StageResult::Failed(rows.Error());
+        const ScopedSqlFunction reprice(database_, kRepriceFunction, kArgumentCount,
+                                        [this](SqlFunctionCall &row) { RepriceRow(row); });
+        if (!reprice.Registered())
+            return StageResult::Failed(database_.Error());
+        SqliteStatement update = database_.Prepare(kRepriceRows);
+        if (update.Failed() || !update.Run())
+            return stopped_ ? StageResult::Stopped() : failure_.value_or(StageResult::Failed(update.Error()));
         if (processed_ == 0)
             StageProgressed(context_, 100); // an empty tariff is done at once
         return StageResult::Done(StageNotice{QStringLiteral("Neuberechnung"),
@@ -83,7 +80,7 @@ private:
 
     // A price column as currency, Null as nothing. Text is no price: read as
     // 0 it would price the row from nothing, so it ends the pass instead.
-    bool ReadPrice(const SqliteStatement &row, int column, std::optional<Currency> &price)
+    bool ReadPrice(const SqlFunctionCall &row, Argument column, std::optional<Currency> &price)
     {
         if (row.IsNull(column)) {
             price.reset();
@@ -94,37 +91,43 @@ private:
             return true;
         }
         return Fail(QStringLiteral("%1 „%2“ der Vorwahl %3 ist keine Zahl.")
-                        .arg(row.ColumnName(column), row.Text(column), row.Text(kNumber)));
+                        .arg(QLatin1String(column == kRate ? "Rate_EK" : "Price_EUR"), row.Text(column),
+                             row.Text(kNumber)));
     }
 
-    bool RepriceRow(const SqliteStatement &row, SqliteStatement &update)
+    // The row's new selling price, or its stored one where the rule keeps
+    // it; false after recording why the pass cannot go on.
+    bool Reprice(SqlFunctionCall &row)
     {
         std::optional<Currency> netBuying;
         std::optional<Currency> oldSelling;
         if (!ReadPrice(row, kRate, netBuying) || !ReadPrice(row, kPrice, oldSelling))
             return false;
-        if (!netBuying)
-            return true; // without a purchase price there is nothing to price from
-        const RowPrice price = rule_.CalculateNewVk(*netBuying, oldSelling.value_or(Currency()));
-        if (!price.changed)
+        // Without a purchase price there is nothing to price from.
+        const RowPrice price = netBuying ? rule_.CalculateNewVk(*netBuying, oldSelling.value_or(Currency())) : RowPrice{};
+        if (!price.changed) {
+            row.ReturnArgument(kPrice);
             return true;
-        update.BindDouble(1, price.newSelling.ToDouble());
-        update.BindInt64(2, row.Int64(kRowId));
-        if (!update.Run())
-            return Fail(update.Error());
+        }
+        row.ReturnDouble(price.newSelling.ToDouble());
         ++updated_;
         return true;
     }
 
-    // An amount beyond the currency range names the row it came from.
-    bool RepriceRowReportingOverflow(const SqliteStatement &row, SqliteStatement &update)
+    void RepriceRow(SqlFunctionCall &row)
     {
+        bool repriced = false;
         try {
-            return RepriceRow(row, update);
+            repriced = Reprice(row);
         } catch (const std::overflow_error &error) {
+            // An amount beyond the currency range names the row it came from.
             failure_ = StageResult::FromException(error, QStringLiteral("Vorwahl %1").arg(row.Text(kNumber)));
-            return false;
         }
+        ++processed_;
+        if (repriced && StageProgressed(context_, PercentDone(processed_, total_)))
+            stopped_ = true;
+        if (!repriced || stopped_)
+            row.Fail();
     }
 
     const PricingRule &rule_;
@@ -133,6 +136,7 @@ private:
     qint64 total_ = 0;
     qint64 processed_ = 0;
     qint64 updated_ = 0;
+    bool stopped_ = false;
     std::optional<StageResult> failure_;
 };
 
