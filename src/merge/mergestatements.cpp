@@ -4,7 +4,7 @@
 #include "merge/sqlnumber.h"
 
 // Conventions of these statements:
-// - The working tables (Import2, NumbersPrevious, tmpMaxPreis) live in the
+// - The working tables (Import2, NumbersPrevious, tmpMaxPreis, tmpBestName) live in the
 //   connection's temporary schema, never in the tariff file: the commit then
 //   writes and syncs only Numbers, the file does not grow from run to run,
 //   and the tables vanish with the connection, whatever happened to the run.
@@ -126,10 +126,12 @@ QString HasStagedRows()
 // tmpMaxPreis: per destination name (its key) and edit flag the highest
 // selling price of Numbers after the fill-in. Of several spellings of one
 // name the binary smallest is kept.
-// The indexes serve the look-ups of the later phases: the keys of
-// tmpMaxPreis for the name match, the names' keys and purchase prices of
-// Import2 for the vote and the parent search, the prefixes of the copy for
-// the prefix match and the kept national rows.
+// tmpBestName: per name the higher of its two maxima and its smallest
+// spelling, looked up by key in the name match. A name with rows of both
+// edit flags thus takes the highest price of the name whatever its flag.
+// The indexes serve the look-ups of the later phases: the names' keys and
+// purchase prices of Import2 for the vote and the parent search, the
+// prefixes of the copy for the prefix match and the kept national rows.
 QStringList BuildTmpMaxPreisAndIndexes()
 {
     return {
@@ -138,7 +140,10 @@ QStringList BuildTmpMaxPreisAndIndexes()
         QStringLiteral("INSERT INTO tmpMaxPreis (NameKey, Name, Price_EUR, IsEdited, Eins) "
                        "SELECT CaseKey(Name), MIN(Name), MAX(Price_EUR), IsEdited, 1 FROM main.Numbers "
                        "GROUP BY CaseKey(Name), IsEdited"),
-        QStringLiteral("CREATE INDEX tmpMaxPreis_NameKey ON tmpMaxPreis (NameKey)"),
+        QStringLiteral("CREATE TEMP TABLE tmpBestName (NameKey TEXT PRIMARY KEY, BestName TEXT, BestPrice NUMERIC) "
+                       "WITHOUT ROWID"),
+        QStringLiteral("INSERT INTO tmpBestName (NameKey, BestName, BestPrice) "
+                       "SELECT NameKey, MIN(Name), MAX(Price_EUR) FROM tmpMaxPreis GROUP BY NameKey"),
         QStringLiteral("CREATE INDEX NumbersPrevious_Number ON NumbersPrevious (Number)"),
         QStringLiteral("CREATE INDEX Import2_ZielKeyPreisEk ON Import2 (CaseKey(Ziel), PreisEk)"),
     };
@@ -146,17 +151,15 @@ QStringList BuildTmpMaxPreisAndIndexes()
 
 // --- CarryOverSellingPrices --------------------------------------------------------
 
-// Name match: the highest old selling price of the name. A name with rows of
-// both edit flags has two rows in tmpMaxPreis; the higher of the two maxima
-// wins, so the row takes the highest price of the name whatever its flag, and
-// it is counted once.
+// Name match: the highest old selling price of the name (tmpBestName), and
+// its spelling as the old name; each staged row is counted once. The rows
+// are updated in one sweep, each looking its name up by key.
 QString MatchByName()
 {
     return QStringLiteral(
-        "UPDATE Import2 SET VkPreis = Best.BestPrice, OldName = Best.BestName, ImportState = 1 "
-        "FROM (SELECT NameKey, MIN(Name) AS BestName, MAX(Price_EUR) AS BestPrice "
-        "FROM tmpMaxPreis GROUP BY NameKey) AS Best "
-        "WHERE Import2.ImportState IS NULL AND CaseKey(Import2.Ziel) = Best.NameKey");
+        "UPDATE Import2 SET (VkPreis, OldName, ImportState) = "
+        "(SELECT BestPrice, BestName, 1 FROM tmpBestName WHERE NameKey = CaseKey(Import2.Ziel)) "
+        "WHERE ImportState IS NULL AND CaseKey(Ziel) IN (SELECT NameKey FROM tmpBestName)");
 }
 
 // Prefix match: the old row's selling price and name. A prefix that the old
@@ -309,7 +312,8 @@ QString DropNumbersPrevious()
 
 QStringList DropStagingAndTmpMaxPreis()
 {
-    return {QStringLiteral("DROP TABLE Import2"), QStringLiteral("DROP TABLE tmpMaxPreis")};
+    return {QStringLiteral("DROP TABLE Import2"), QStringLiteral("DROP TABLE tmpMaxPreis"),
+            QStringLiteral("DROP TABLE tmpBestName")};
 }
 
 } // namespace preisliste::mergesql
