@@ -86,9 +86,11 @@ TEST(RunHistory, AFailedRunIsRecordedWithWhatTheOperatorWasTold)
     const HistoryRecord &failed = records->constFirst();
     EXPECT_EQ(failed.outcome, HistoryOutcome::Failed);
     EXPECT_FALSE(failed.message.isEmpty());
-    for (const test::RecordedMessage &message : messages.messages)
-        if (message.icon == MessageIcon::Error)
+    for (const test::RecordedMessage &message : messages.messages) {
+        if (message.icon == MessageIcon::Error) {
             EXPECT_TRUE(failed.message.contains(message.text)) << message.text.toStdString();
+        }
+    }
     EXPECT_FALSE(failed.merge || failed.repriced || failed.changes);
 }
 
