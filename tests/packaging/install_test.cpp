@@ -193,7 +193,9 @@ TEST_F(Installed, BashCompletionOffersTheCommandsAndOptionsOfTheProgram)
     EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste ")),
               (QStringList{"backups", "diff", "history", "init-db", "restore", "status", "update"}));
     EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste --v")), QStringList{"--version"});
-    EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste update --no")), QStringList{"--no-backup"});
+    EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste update --no")), (QStringList{"--no-backup", "--now"}));
+    EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste history --")),
+              (QStringList{"--csv", "--db", "--limit", "--settings"}));
     EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste update --mode ma")), (QStringList{"margin", "markup"}));
     EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste status --")),
               (QStringList{"--customer-id", "--db", "--settings"}));
