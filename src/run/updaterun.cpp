@@ -291,7 +291,8 @@ private:
         }
         told_.listId = header.GUID();
         told_.listSequence = header.Sequence();
-        told_.effective = header.EffectiveDate();
+        if (header.EffectiveDate() != PriceListDownload::ZeroDate()) // none given
+            told_.effective = header.EffectiveDate();
         QString error;
         return NothingToDo(CompareWithLastApplied(request_.databaseFile, header.GUID(), header.Sequence(), error),
                            error);
