@@ -7,7 +7,7 @@ namespace {
 
 const QDateTime kStart(QDate(2026, 12, 8), QTime(3, 0, 5));
 
-HistoryRecord Record(HistoryOutcome outcome, const QString &message = {}, bool dryRun = false)
+HistoryRecord Record(HistoryOutcome outcome, const QString &message = {})
 {
     HistoryRecord record;
     record.started = kStart;
@@ -15,27 +15,7 @@ HistoryRecord Record(HistoryOutcome outcome, const QString &message = {}, bool d
     record.sourceFile = QStringLiteral("/srv/listen/preise.csv");
     record.outcome = outcome;
     record.message = message;
-    record.dryRun = dryRun;
     return record;
-}
-
-TEST(HistoryReport, OutcomeTextsSayWhatHappened)
-{
-    struct Case {
-        HistoryRecord record;
-        const char *text;
-    };
-    const Case cases[] = {
-        {Record(HistoryOutcome::Committed), "gespeichert"},
-        {Record(HistoryOutcome::Committed, {}, true), "Probelauf: wäre gespeichert"},
-        {Record(HistoryOutcome::Failed, QStringLiteral("Fehler: kaputt")), "fehlgeschlagen: Fehler: kaputt"},
-        {Record(HistoryOutcome::Refused, QStringLiteral("zu viel"), true), "Probelauf: abgelehnt: zu viel"},
-        {Record(HistoryOutcome::Stopped), "abgebrochen"},
-        {Record(HistoryOutcome::Unchanged), "unverändert"},
-        {Record(HistoryOutcome::NotYetEffective), "noch nicht gültig"},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(OutcomeText(c.record), QString::fromUtf8(c.text));
 }
 
 TEST(HistoryReport, TableHasGermanHeadingsAlignedColumnsAndKeepsTheOrder)
@@ -90,13 +70,6 @@ TEST(HistoryReport, CsvIsForGermanSpreadsheetsAndNeverRunsAFormula)
     EXPECT_TRUE(lines[1].contains(";\"'+liste;1.csv\";"));
     EXPECT_TRUE(lines[1].contains(";435;0;1;2;3;")); // the merge's figures
     EXPECT_TRUE(lines[2].contains(";;;;;")); // figures a run did not reach stay empty, not 0
-}
-
-TEST(HistoryReport, AnEmptyHistoryIsTheHeaderAlone)
-{
-    const QByteArray csv = HistoryCsv({});
-    EXPECT_EQ(csv.count("\r\n"), 1);
-    EXPECT_EQ(HistoryTable({}, QLocale(QLocale::German)).count(u'\n'), 0);
 }
 
 } // namespace
