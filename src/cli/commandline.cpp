@@ -105,7 +105,7 @@ QString UsageText()
                           "preisliste                 öffnet das Fenster\n"
                           "preisliste --version       zeigt die Version\n"
                           "preisliste --help          zeigt diese Hilfe; BEFEHL --help die Optionen des Befehls\n")
-           + kUpdateUsage + kStatusUsage + kInitDbUsage + kBackupsUsage + kDiffUsage;
+           + kUpdateUsage + kStatusUsage + kHistoryUsage + kInitDbUsage + kBackupsUsage + kDiffUsage;
 }
 
 int RunCommandLine(const QStringList &arguments)
@@ -133,6 +133,8 @@ int RunCommandLine(const QStringList &arguments)
         return InitDatabase(rest);
     if (command == QLatin1String("diff"))
         return Diff(rest);
+    if (command == QLatin1String("history"))
+        return History(rest);
     if (command == QLatin1String("backups") || command == QLatin1String("restore"))
         return BackupsOrRestore(rest, command == QLatin1String("restore"));
     if (command.startsWith(u'-'))

@@ -14,12 +14,14 @@ extern const QString kStatusUsage;
 extern const QString kInitDbUsage;
 extern const QString kBackupsUsage;
 extern const QString kDiffUsage;
+extern const QString kHistoryUsage;
 
 int Update(const QStringList &arguments);
 int Status(const QStringList &arguments);
 int InitDatabase(const QStringList &arguments);
 int BackupsOrRestore(const QStringList &arguments, bool restore);
 int Diff(const QStringList &arguments);
+int History(const QStringList &arguments);
 
 // Prints the message and a hint to --help on stderr; returns kExitUsage.
 int UsageError(const QString &message);

@@ -4,6 +4,7 @@
 #include "common/localeformat.h"
 #include "common/telvorosettings.h"
 #include "pricelist/downloadstatus.h"
+#include "run/listchange.h"
 #include "run/startupsettings.h"
 
 #include <QDir>
@@ -11,12 +12,34 @@
 namespace preisliste {
 
 const QString kStatusUsage = QStringLiteral(
-    "preisliste status [--customer-id ID] [--settings PFAD]\n"
+    "preisliste status [--db PFAD] [--customer-id ID] [--settings PFAD]\n"
     "  Fragt beim Preislisten-Server nach, ob und von wann eine Preisliste vorliegt.\n"
-    "  Exit-Code 0, wenn eine Preisliste vorliegt, sonst 1.\n");
+    "  --db PFAD        Tarifdatenbank, mit deren zuletzt übernommener Preisliste verglichen\n"
+    "                   wird (Vorgabe: \"DB Path\" aus den Telvoro-Einstellungen)\n"
+    "  --customer-id ID Kunden-ID (Vorgabe: \"ProviderAccountUserId\" aus den Telvoro-Einstellungen)\n"
+    "  --settings PFAD  Telvoro-Einstellungen (Vorgabe: $TELVORO_SETTINGS, sonst\n"
+    "                   ~/.config/Telvoro/Telvoro.ini)\n"
+    "  Rückgabewert: 0 eine andere Preisliste als die zuletzt übernommene liegt vor,\n"
+    "  2 es ist dieselbe (oder falscher Aufruf), 1 keine Preisliste oder die Anfrage schlug fehl.\n");
+
+namespace {
+
+// 0 for a list the database has not had yet, 2 for the one applied last. A
+// history that cannot be read counts as new: an update too many does no harm.
+int ExitCodeFor(const DownloadStatus &status, const QString &database)
+{
+    QString error;
+    const ListNews news = CompareWithLastApplied(database, status.listId, status.sequence, error);
+    if (news == ListNews::Unknown)
+        WriteLine(stderr, QStringLiteral("Warnung: ") + error);
+    return news == ListNews::AppliedLast ? kExitUsage : kExitOk;
+}
+
+} // namespace
 
 // Prints the server's status text for the customer and, when there is a
-// list, its List-ID and List-Sequence.
+// list, its List-ID and List-Sequence; the exit code says whether it is new
+// to the database.
 int Status(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -24,7 +47,8 @@ int Status(const QStringList &arguments)
                                         QStringLiteral("ID"));
     const QCommandLineOption settingsFile(QStringLiteral("settings"), QStringLiteral("Einstellungen"),
                                           QStringLiteral("PFAD"));
-    parser.addOptions({customerId, settingsFile});
+    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("Tarifdatenbank"), QStringLiteral("PFAD"));
+    parser.addOptions({db, customerId, settingsFile});
     int exitCode = kExitOk;
     if (!ParseOptions(parser, arguments, exitCode))
         return exitCode;
@@ -36,9 +60,14 @@ int Status(const QStringList &arguments)
         return UsageError(QStringLiteral("Unerwartetes Argument: ") + parser.positionalArguments().constFirst());
 
     QString id = parser.value(customerId);
-    if (!parser.isSet(customerId)) {
+    QString database = parser.value(db);
+    if (!parser.isSet(customerId) || !parser.isSet(db)) {
         const TelvoroSettings settings = ReadTelvoroSettings(parser.value(settingsFile));
-        id = LoadSettings(settings, QDir::currentPath()).customerId;
+        const StartupSettings startup = LoadSettings(settings, QDir::currentPath());
+        if (!parser.isSet(customerId))
+            id = startup.customerId;
+        if (!parser.isSet(db))
+            database = startup.databaseFile;
     }
     const ConsoleProgressSink stop(false);
     const DownloadStatus status = RequestDownloadStatus(id, &stop);
@@ -50,7 +79,7 @@ int Status(const QStringList &arguments)
     }
     WriteLine(stdout, QStringLiteral("List-ID: ") + status.listId);
     WriteLine(stdout, QStringLiteral("List-Sequence: ") + QString::number(status.sequence));
-    return kExitOk;
+    return ExitCodeFor(status, database);
 }
 
 } // namespace preisliste

@@ -13,7 +13,8 @@
 namespace preisliste {
 
 const QString kUpdateUsage = QStringLiteral(
-    "preisliste update [--db PFAD] [--file PFAD | --download [--customer-id ID]] [--settings PFAD]\n"
+    "preisliste update [--db PFAD] [--file PFAD | --download [--customer-id ID]] [--if-changed [--now]]\n"
+    "                  [--settings PFAD]\n"
     "  Bringt eine Preisliste in die Tarifdatenbank und berechnet die Verkaufspreise.\n"
     "  --db PFAD        Tarifdatenbank (Vorgabe: \"DB Path\" aus den Telvoro-Einstellungen)\n"
     "  --file PFAD      Preisliste (CSV oder Serverform); ohne --file und --download: keine Quelle\n"
@@ -29,10 +30,34 @@ const QString kUpdateUsage = QStringLiteral(
     "  --max-removed PROZENT\n"
     "                   höchstens so viel Prozent der Tarifzeilen darf ein Update\n"
     "                   entfernen, sonst wird es nicht übernommen (Vorgabe 10, 100: keine Grenze)\n"
-    "  Rückgabewert: 0 gespeichert (beim Probelauf: wäre gespeichert worden), 1 fehlgeschlagen,\n"
-    "  abgebrochen oder abgelehnt, 2 falscher Aufruf.\n");
+    "  --if-changed     nur eine neue Preisliste übernehmen: beim Download nach List-ID und\n"
+    "                   List-Sequence, bei --file nach SHA-256 der Datei, verglichen mit dem\n"
+    "                   letzten gespeicherten Update; eine Liste, die erst künftig gilt\n"
+    "                   (Effective), erst ab dann\n"
+    "  --now            mit --if-changed: eine erst künftig gültige Liste sofort übernehmen\n"
+    "  Jedes Update steht danach im Verlauf (preisliste history).\n"
+    "  Rückgabewert: 0 gespeichert (beim Probelauf: wäre gespeichert worden), mit --if-changed\n"
+    "  auch: unverändert oder noch nicht gültig, nichts getan; 1 fehlgeschlagen, abgebrochen\n"
+    "  oder abgelehnt; 2 falscher Aufruf.\n");
 
 namespace {
+
+// The list a run only if changed has found nothing to do for: by its List-ID
+// where it has one, else the file by its digest.
+QString ListNamed(const RunRequest &request, const RunReport &report)
+{
+    if (!report.listId.isEmpty() || request.source == PriceListSource::Download)
+        return QStringLiteral("List-ID %1, Sequenz %2").arg(report.listId).arg(report.listSequence.value_or(0));
+    return QStringLiteral("Datei %1, SHA-256 %2…").arg(request.priceListFile, report.listSha256.left(12));
+}
+
+QString NothingToDoText(const RunRequest &request, RunOutcome outcome, const RunReport &report)
+{
+    if (outcome == RunOutcome::Unchanged)
+        return QStringLiteral("Preisliste unverändert (%1) – nichts zu tun.").arg(ListNamed(request, report));
+    return QStringLiteral("Preisliste gilt erst ab %1 Uhr (%2) – sie wird erst dann übernommen, sofort mit --now.")
+        .arg(UserLocale().toString(*report.effective, QStringLiteral("dd.MM.yyyy HH:mm")), ListNamed(request, report));
+}
 
 // What the run's messages have not said: the report, where the backup and
 // the report went, why nothing was kept.
@@ -62,6 +87,10 @@ void TellOutcome(const RunRequest &request, RunOutcome outcome, const RunReport 
         if (!report.downloadFailure.isEmpty())
             WriteLine(stderr, report.downloadFailure);
         break;
+    case RunOutcome::Unchanged:
+    case RunOutcome::NotYetEffective:
+        WriteLine(stdout, NothingToDoText(request, outcome, report));
+        break;
     }
     if (!request.reportFile.isEmpty() && showReport)
         WriteLine(stdout, QStringLiteral("Bericht: ") + request.reportFile);
@@ -86,7 +115,10 @@ int Update(const QStringList &arguments)
     const QCommandLineOption reportFile(QStringLiteral("report"), QStringLiteral("Bericht"), QStringLiteral("DATEI"));
     const QCommandLineOption maxRemoved(QStringLiteral("max-removed"), QStringLiteral("Entfernen höchstens"),
                                         QStringLiteral("PROZENT"));
-    parser.addOptions({db, file, settingsFile, download, customerId, noBackup, dryRun, reportFile, maxRemoved});
+    const QCommandLineOption ifChanged(QStringLiteral("if-changed"), QStringLiteral("nur wenn neu"));
+    const QCommandLineOption now(QStringLiteral("now"), QStringLiteral("sofort"));
+    parser.addOptions(
+        {db, file, settingsFile, download, customerId, noBackup, dryRun, reportFile, maxRemoved, ifChanged, now});
     AddRuleOptions(parser);
     int exitCode = kExitOk;
     if (!ParseOptions(parser, arguments, exitCode))
@@ -101,6 +133,10 @@ int Update(const QStringList &arguments)
         return UsageError(QStringLiteral("--file und --download schließen einander aus."));
     if (parser.isSet(customerId) && !parser.isSet(download))
         return UsageError(QStringLiteral("--customer-id gilt nur zusammen mit --download."));
+    if (parser.isSet(ifChanged) && !parser.isSet(download) && !parser.isSet(file))
+        return UsageError(QStringLiteral("--if-changed vergleicht eine Preisliste: bitte --file oder --download angeben."));
+    if (parser.isSet(now) && !parser.isSet(ifChanged))
+        return UsageError(QStringLiteral("--now gilt nur zusammen mit --if-changed."));
 
     const TelvoroSettings settings = ReadTelvoroSettings(parser.value(settingsFile));
     const StartupSettings startup = LoadSettings(settings, QDir::currentPath());
@@ -129,6 +165,8 @@ int Update(const QStringList &arguments)
     request.backupFirst = !parser.isSet(noBackup);
     request.dryRun = parser.isSet(dryRun);
     request.reportFile = parser.value(reportFile);
+    request.onlyIfChanged = parser.isSet(ifChanged);
+    request.applyNow = parser.isSet(now);
     if (parser.isSet(maxRemoved)) {
         const std::optional<double> share = ParsePercent(parser.value(maxRemoved), UserLocale());
         if (!share || *share < 0.0 || *share > 1.0)
@@ -144,7 +182,9 @@ int Update(const QStringList &arguments)
     RunReport report;
     const RunOutcome outcome = RunUpdate(request, progress, messages, &report);
     TellOutcome(request, outcome, report);
-    return outcome == RunOutcome::Committed || outcome == RunOutcome::DryRunDone ? kExitOk : kExitFailed;
+    const bool succeeded = outcome == RunOutcome::Committed || outcome == RunOutcome::DryRunDone
+                           || outcome == RunOutcome::Unchanged || outcome == RunOutcome::NotYetEffective;
+    return succeeded ? kExitOk : kExitFailed;
 }
 
 } // namespace preisliste

@@ -345,7 +345,7 @@ QString UpdateStatisticsText(const MergeContext &merge)
     }.join(QStringLiteral("\r\n"));
 }
 
-StageResult MergePriceList(const PricingRule &rule, RunContext &context)
+StageResult MergePriceList(const PricingRule &rule, RunContext &context, MergeStatistics *statistics)
 {
     std::optional<MergeContext> merge = CreateMergeContext(rule, context);
     if (!merge)
@@ -356,6 +356,9 @@ StageResult MergePriceList(const PricingRule &rule, RunContext &context)
         if (!result.IsDone())
             return result;
     }
+    if (statistics)
+        *statistics = {merge->SameNameCount, merge->SamePrefixCount, merge->NewPrefixCount,
+                       merge->NewSubdestinationCount, merge->NewDestinationCount};
     return StageResult::Done(StageNotice{kUpdateInfoTitle, UpdateStatisticsText(*merge)});
 }
 

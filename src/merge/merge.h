@@ -12,13 +12,23 @@ namespace preisliste {
 class PricingRule;
 struct RunContext;
 
+// How the rows of a finished merge got their selling prices: the figures of
+// the "Update Info" statistics.
+struct MergeStatistics {
+    int sameName = 0;
+    int samePrefix = 0;
+    int newPrefix = 0;
+    int newSubdestination = 0;
+    int newDestinations = 0;
+};
+
 // Merges the price list staged in Import2 into the tariff table Numbers, on
 // the run's connection and inside its transaction: the operator's selling
 // prices carry over wherever a destination name or prefix is recognised, the
 // rest is priced, and Numbers is replaced by the staged rows. A finished
-// merge has the "Update Info" statistics as its notice; after a stop or a
-// failure the caller rolls back.
-StageResult MergePriceList(const PricingRule &rule, RunContext &context);
+// merge has the "Update Info" statistics as its notice, and as figures in
+// `statistics` when given; after a stop or a failure the caller rolls back.
+StageResult MergePriceList(const PricingRule &rule, RunContext &context, MergeStatistics *statistics = nullptr);
 
 // The values of one merge, passed to every phase.
 struct MergeContext {

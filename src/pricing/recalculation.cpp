@@ -59,6 +59,8 @@ public:
                                                  .arg(total_)});
     }
 
+    qint64 Updated() const { return updated_; }
+
 private:
     // Records why the pass cannot go on; the step then answers false.
     bool Fail(const QString &description)
@@ -142,9 +144,13 @@ private:
 
 } // namespace
 
-StageResult RecalculateSellingPrices(const PricingRule &rule, RunContext &context)
+StageResult RecalculateSellingPrices(const PricingRule &rule, RunContext &context, qint64 *repriced)
 {
-    return Recalculation(rule, context).Run();
+    Recalculation recalculation(rule, context);
+    StageResult result = recalculation.Run();
+    if (repriced && result.IsDone())
+        *repriced = recalculation.Updated();
+    return result;
 }
 
 } // namespace preisliste

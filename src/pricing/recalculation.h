@@ -2,6 +2,8 @@
 
 #include "common/stageresult.h"
 
+#include <QtGlobal>
+
 namespace preisliste {
 
 class PricingRule;
@@ -13,7 +15,8 @@ struct RunContext;
 // the pass (the run then rolls back). A finished pass has
 // "<updated> of <total> records updated." under "Neuberechnung" as its
 // notice; a database error, or a price that is no number or leaves the
-// currency range, fails it.
-StageResult RecalculateSellingPrices(const PricingRule &rule, RunContext &context);
+// currency range, fails it. `repriced`, when given, gets the number of rows
+// whose selling price a finished pass changed.
+StageResult RecalculateSellingPrices(const PricingRule &rule, RunContext &context, qint64 *repriced = nullptr);
 
 } // namespace preisliste

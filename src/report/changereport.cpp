@@ -151,10 +151,8 @@ const char *const kCsvColumns[] = {
     "Einkauf brutto", "Änderung in %", "alter Name", "Zeile der Liste", "Listenzeile", "Grund",
 };
 
-// A text as a CSV field: quoted when it holds the separator, a quote or a
-// line end; a text a spreadsheet would take for a formula gets a leading
-// apostrophe, so that a name from a price list can never run as one. Works
-// on the UTF-8 bytes: every character it looks at is ASCII.
+} // namespace
+
 void AppendCsvText(QByteArray &line, QByteArrayView text)
 {
     const bool formula = !text.isEmpty() && QByteArrayView("=+-@\t\r").contains(text.front());
@@ -170,6 +168,8 @@ void AppendCsvText(QByteArray &line, QByteArrayView text)
     if (quoted)
         line += '"';
 }
+
+namespace {
 
 // Appends `value` divided by 10^decimals with a decimal comma: the numbers of
 // the CSV, written by hand because the report writes hundreds of thousands.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -91,5 +93,11 @@ std::optional<ChangeReport> CompareTariffs(const ReportSources &sources, QIODevi
 
 // The CSV's first line; German spreadsheets open the file as it is.
 QString ChangeReportCsvHeader();
+
+// Appends `text` (UTF-8) to a CSV line as one field: quoted when it holds the
+// separator ";", a quote or a line end; a text a spreadsheet would take for a
+// formula gets a leading apostrophe, so that a name from a price list can
+// never run as one. Works on the bytes: every character it looks at is ASCII.
+void AppendCsvText(QByteArray &line, QByteArrayView text);
 
 } // namespace preisliste

@@ -5,13 +5,16 @@
 #include "db/backup.h"
 #include "db/runcontext.h"
 #include "db/sqlhelpers.h"
+#include "history/updatehistory.h"
 #include "merge/merge.h"
+#include "pricelist/listidentity.h"
 #include "pricelist/pricelistdownload.h"
 #include "pricelist/stagingimport.h"
 #include "pricing/recalculation.h"
 #include "common/localeformat.h"
 #include "report/reporttext.h"
 #include "report/tariffsnapshot.h"
+#include "run/listchange.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,30 +85,39 @@ StageResult RunStage(RunContext &context, MessageSink &messages, StageShare shar
 }
 
 // The stages of a run after the transaction has begun, on the price list in
-// `file`, up to the first that does not finish.
-StageResult RunStages(const RunRequest &request, const QString &file, RunContext &context, MessageSink &messages)
+// `file`, up to the first that does not finish. What the merge and the
+// recalculation counted goes to `told`.
+StageResult RunStages(const RunRequest &request, const QString &file, RunContext &context, MessageSink &messages,
+                      RunReport &told)
 {
     if (request.source != PriceListSource::None) {
         StageResult result =
             RunStage(context, messages, kImportShare, [&](RunContext &stage) { return ImportPriceListFile(file, stage); });
+        MergeStatistics statistics;
         if (result.IsDone())
             result = RunStage(context, messages, kMergeShare,
-                              [&](RunContext &stage) { return MergePriceList(request.rule, stage); });
+                              [&](RunContext &stage) { return MergePriceList(request.rule, stage, &statistics); });
         if (!result.IsDone())
             return result;
+        told.mergeStatistics = statistics;
     }
     // Every run re-prices, also one without a price list.
-    return RunStage(context, messages, kRecalculationShare,
-                    [&](RunContext &stage) { return RecalculateSellingPrices(request.rule, stage); });
+    qint64 repriced = 0;
+    const StageResult result = RunStage(context, messages, kRecalculationShare, [&](RunContext &stage) {
+        return RecalculateSellingPrices(request.rule, stage, &repriced);
+    });
+    if (result.IsDone())
+        told.repricedRows = repriced;
+    return result;
 }
 
 // The one place where a stage that throws instead of answering (an amount out
 // of range, a failed allocation) becomes a failure.
 StageResult RunStagesCatchingExceptions(const RunRequest &request, const QString &file, RunContext &context,
-                                        MessageSink &messages)
+                                        MessageSink &messages, RunReport &told)
 {
     try {
-        return RunStages(request, file, context, messages);
+        return RunStages(request, file, context, messages, told);
     } catch (const std::exception &error) {
         const StageResult failed = Settled(StageResult::FromException(error), context.progress);
         TellOperator(failed, messages);
@@ -191,16 +203,8 @@ public:
         }
         // The download comes before the transaction: however long the server
         // takes, Telvoro is never kept from writing to its database meanwhile.
-        told_.priceListFile = request_.priceListFile;
-        if (request_.source == PriceListSource::Download) {
-            StageProgress download(progress_, kDownloadShare);
-            download.Start();
-            const StageResult result = DownloadPriceList(request_, progress_, told_.priceListFile);
-            told_.downloadFailure = result.reason;
-            if (!result.IsDone())
-                return OutcomeOf(Settled(result, progress_));
-            download.Finish();
-        }
+        if (const std::optional<RunOutcome> early = TakePriceList())
+            return *early;
 
         SqlTransaction transaction(*connection);
         if (!transaction.Begin()) {
@@ -241,6 +245,78 @@ public:
     }
 
 private:
+    // Downloads the list when asked to and learns which list it is. An
+    // outcome when the run ends here, before its transaction: the download
+    // failed, or a run only if changed has nothing to do.
+    std::optional<RunOutcome> TakePriceList()
+    {
+        told_.priceListFile = request_.priceListFile;
+        if (request_.source == PriceListSource::Download) {
+            StageProgress download(progress_, kDownloadShare);
+            download.Start();
+            if (request_.onlyIfChanged)
+                if (const std::optional<RunOutcome> early = CheckServerList())
+                    return early;
+            const StageResult result = DownloadPriceList(request_, progress_, told_.priceListFile);
+            told_.downloadFailure = result.reason;
+            if (!result.IsDone())
+                return OutcomeOf(Settled(result, progress_));
+            download.Finish();
+        }
+        if (request_.source == PriceListSource::None)
+            return std::nullopt;
+        IdentifyList();
+        if (request_.onlyIfChanged && request_.source == PriceListSource::LocalFile)
+            return CheckFileList();
+        return std::nullopt;
+    }
+
+    void IdentifyList()
+    {
+        const PriceListIdentity identity = IdentifyPriceList(told_.priceListFile);
+        told_.listSha256 = identity.sha256;
+        told_.listId = identity.listId;
+        told_.listSequence = identity.sequence;
+        told_.effective = identity.effective;
+    }
+
+    // Asks the server for the header of its list only: nothing more when it
+    // is the list applied last or takes effect later.
+    std::optional<RunOutcome> CheckServerList()
+    {
+        PriceListDownload header(request_.downloadLimits);
+        if (!header.DownloadList(request_.customerId.trimmed(), true, &progress_)) {
+            told_.downloadFailure = header.FailureText();
+            return progress_.StopRequested() ? RunOutcome::Stopped : RunOutcome::Failed;
+        }
+        told_.listId = header.GUID();
+        told_.listSequence = header.Sequence();
+        if (header.EffectiveDate() != PriceListDownload::ZeroDate()) // none given
+            told_.effective = header.EffectiveDate();
+        QString error;
+        return NothingToDo(CompareWithLastApplied(request_.databaseFile, header.GUID(), header.Sequence(), error),
+                           error);
+    }
+
+    std::optional<RunOutcome> CheckFileList()
+    {
+        QString error;
+        return NothingToDo(CompareFileWithLastApplied(request_.databaseFile, told_.listSha256, error), error);
+    }
+
+    // A history that cannot be read makes every list new: applying a list
+    // again does no harm, skipping a new one would.
+    std::optional<RunOutcome> NothingToDo(ListNews news, const QString &historyError)
+    {
+        if (news == ListNews::Unknown)
+            messages_.ShowWarning(historyError + QStringLiteral(" Die Preisliste wird übernommen, als wäre sie neu."));
+        if (news == ListNews::AppliedLast)
+            return RunOutcome::Unchanged;
+        if (!request_.applyNow && TakesEffectLater(told_.effective, QDateTime::currentDateTime()))
+            return RunOutcome::NotYetEffective;
+        return std::nullopt;
+    }
+
     // Everything between begin and the end of the transaction. The held
     // messages are shown by the caller once it has ended.
     RunOutcome RunInTransaction(SqliteConnection &database, SqlTransaction &transaction, PendingBackup &backup,
@@ -250,7 +326,7 @@ private:
         RunContext context{database, progress_};
         StageResult result = OpenReportFile(backup);
         if (result.IsDone())
-            result = RunStagesCatchingExceptions(request_, told_.priceListFile, context, held_);
+            result = RunStagesCatchingExceptions(request_, told_.priceListFile, context, held_, told_);
         if (result.IsDone()) {
             result = Settled(CompareWithTariffBefore(request_, context, before,
                                                      reportFile_.isOpen() ? &reportFile_ : nullptr, told_.changes),
@@ -358,6 +434,106 @@ private:
     QTemporaryFile reportFile_;
 };
 
+// Passes every message on and keeps the errors among them, for the history.
+class ErrorsKept : public MessageSink {
+public:
+    explicit ErrorsKept(MessageSink &messages) : messages_(messages) {}
+    void ShowMessage(MessageIcon icon, const QString &title, const QString &text) override
+    {
+        Keep(icon, text);
+        messages_.ShowMessage(icon, title, text);
+    }
+    void ShowDetailedMessage(MessageIcon icon, const QString &title, const QString &text,
+                             const QString &details) override
+    {
+        Keep(icon, text);
+        messages_.ShowDetailedMessage(icon, title, text, details);
+    }
+    const QStringList &Errors() const { return errors_; }
+
+private:
+    void Keep(MessageIcon icon, const QString &text)
+    {
+        if (icon == MessageIcon::Error)
+            errors_.append(text);
+    }
+
+    MessageSink &messages_;
+    QStringList errors_;
+};
+
+HistoryOutcome HistoryOutcomeOf(RunOutcome outcome)
+{
+    switch (outcome) {
+    case RunOutcome::Committed:
+    case RunOutcome::DryRunDone:
+        return HistoryOutcome::Committed;
+    case RunOutcome::Failed:
+        return HistoryOutcome::Failed;
+    case RunOutcome::Stopped:
+        return HistoryOutcome::Stopped;
+    case RunOutcome::Refused:
+        return HistoryOutcome::Refused;
+    case RunOutcome::Unchanged:
+        return HistoryOutcome::Unchanged;
+    case RunOutcome::NotYetEffective:
+        return HistoryOutcome::NotYetEffective;
+    }
+    return HistoryOutcome::Failed;
+}
+
+// Why a run did not go through, in the words the operator was told.
+QString OutcomeMessage(const RunRequest &request, RunOutcome outcome, const RunReport &told, const QStringList &errors)
+{
+    if (outcome == RunOutcome::Refused && told.changes)
+        return RemovedRowsText(told.changes->counts, request.maxRemovedPercent);
+    if (outcome != RunOutcome::Failed)
+        return {};
+    return told.downloadFailure.isEmpty() ? errors.join(QStringLiteral(" – ")) : told.downloadFailure;
+}
+
+HistoryRecord RecordOf(const RunRequest &request, RunOutcome outcome, const RunReport &told,
+                       const QStringList &errors)
+{
+    HistoryRecord record;
+    if (request.source == PriceListSource::LocalFile)
+        record.sourceFile = QFileInfo(request.priceListFile).absoluteFilePath();
+    if (request.source == PriceListSource::Download) {
+        record.customerId = request.customerId.trimmed();
+        record.server = PriceListServer().toString();
+    }
+    record.listId = told.listId;
+    record.listSequence = told.listSequence;
+    record.effective = told.effective;
+    record.sha256 = told.listSha256;
+    record.merge = told.mergeStatistics;
+    record.repriced = told.repricedRows;
+    if (told.changes)
+        record.changes = told.changes->counts;
+    record.outcome = HistoryOutcomeOf(outcome);
+    record.message = OutcomeMessage(request, outcome, told, errors);
+    record.dryRun = request.dryRun;
+    record.backupFile = told.backupPath;
+    const bool reported = outcome == RunOutcome::Committed || outcome == RunOutcome::DryRunDone;
+    record.reportFile = !told.keptReportPath.isEmpty() ? told.keptReportPath : reported ? request.reportFile : QString();
+    return record;
+}
+
+// A run on a database that is not there records nothing: its history would
+// make a backup folder where there is no database.
+void RecordInHistory(const RunRequest &request, HistoryRecord record, RunReport &told, MessageSink &messages)
+{
+    if (!QFileInfo(request.databaseFile).isFile())
+        return;
+    record.ended = QDateTime::currentDateTime();
+    const QString failure = AppendToHistory(request.databaseFile, record);
+    if (failure.isEmpty())
+        return;
+    const QString warning = failure + QStringLiteral(" Das Update selbst ist davon nicht betroffen.");
+    told.warnings.append(warning);
+    messages.ShowWarning(warning);
+}
+
 } // namespace
 
 bool RemovesTooMuch(const ChangeCounts &counts, double maxRemovedPercent)
@@ -382,7 +558,13 @@ RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageS
     RunReport ignored;
     RunReport &told = report ? *report : ignored;
     told = RunReport{};
-    return UpdateRun(request, progress, messages, told).Run();
+    const QDateTime started = QDateTime::currentDateTime();
+    ErrorsKept kept(messages);
+    const RunOutcome outcome = UpdateRun(request, progress, kept, told).Run();
+    HistoryRecord record = RecordOf(request, outcome, told, kept.Errors());
+    record.started = started;
+    RecordInHistory(request, std::move(record), told, messages);
+    return outcome;
 }
 
 } // namespace preisliste

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "db/tariffdatabase.h"
+#include "merge/merge.h"
 #include "pricelist/pricelistdownload.h"
 #include "pricing/pricingrule.h"
 #include "report/changereport.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -37,14 +39,20 @@ struct RunRequest {
     // Where to write the whole change report as CSV, besides the copy kept
     // with the backup; empty for none.
     QString reportFile{};
+    // Unattended runs: do nothing when the list is the one applied last (by
+    // List-ID and List-Sequence from the same server, a file by its SHA-256),
+    // and wait for a list whose "Effective" lies ahead, unless `applyNow`.
+    bool onlyIfChanged = false;
+    bool applyNow = false;
 
     static constexpr double kDefaultMaxRemovedPercent = 10.0;
 };
 
 // Refused: the update would have removed more of the tariff than allowed;
 // it was rolled back before anything was kept. DryRunDone: a dry run that
-// the real update would have committed.
-enum class RunOutcome { Committed, Failed, Stopped, Refused, DryRunDone };
+// the real update would have committed. Unchanged and NotYetEffective: a run
+// only if changed found nothing to do (yet) and began no transaction.
+enum class RunOutcome { Committed, Failed, Stopped, Refused, DryRunDone, Unchanged, NotYetEffective };
 
 // What a run tells its front end beyond the outcome and its messages.
 struct RunReport {
@@ -55,7 +63,16 @@ struct RunReport {
     // that was then refused or a dry run.
     std::optional<ChangeReport> changes{};
     QString keptReportPath{}; // the report kept beside the backup
-    QStringList warnings{};   // a report that could not be written, in German
+    QStringList warnings{};   // a report or history that could not be written, in German
+    // The list: what its header says (from the server's answer to a header
+    // request when the run went no further) and the SHA-256 of the file read.
+    QString listId{};
+    std::optional<qint32> listSequence{};
+    std::optional<QDateTime> effective{};
+    QString listSha256{};
+    // What the merge and the recalculation counted, once they finished.
+    std::optional<MergeStatistics> mergeStatistics{};
+    std::optional<qint64> repricedRows{};
 };
 
 // Each stage's share of the overall progress ("Fortschritt gesamt"), in
@@ -94,7 +111,10 @@ QString RemovedRowsText(const ChangeCounts &counts, double maxRemovedPercent);
 // has ended, so no message box keeps other programs waiting for the
 // database. Runs on the calling thread, which owns the run's connection; the
 // front end resets its stop request before calling. A failed download shows
-// no message; why it failed goes to `report` when given.
+// no message; why it failed goes to `report` when given. Every run of an
+// existing database ends with a record in its history (HistoryFile); one
+// that cannot be written changes nothing of the run and is told once as a
+// warning.
 RunOutcome RunUpdate(const RunRequest &request, ProgressSink &progress, MessageSink &messages,
                      RunReport *report = nullptr);
 

@@ -3,6 +3,7 @@
 #include "app/runwindow.h"
 #include "support/httptestserver.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -213,7 +214,7 @@ TEST_F(WindowRefusedRun, NeinLeavesTheTariffExactlyAsItWas)
     EXPECT_EQ(window_.Form().LastRunOutcome(), RunOutcome::Refused);
     EXPECT_TRUE(window_.Dialogs().messages.isEmpty()) << window_.Dialogs().Texts().join(u'|').toStdString();
     EXPECT_EQ(tariff_.Snapshot(), before_);
-    EXPECT_FALSE(QFileInfo::exists(tariff_.FilePath(QStringLiteral("backups"))));
+    EXPECT_TRUE(QDir(tariff_.FilePath(QStringLiteral("backups"))).entryList({QStringLiteral("*.mdb")}, QDir::Files).isEmpty());
     EXPECT_EQ(window_.Text(QStringLiteral("cmdStart")), QStringLiteral("&Start"));
 }
 

@@ -191,12 +191,14 @@ TEST_F(Installed, BashCompletionOffersTheCommandsAndOptionsOfTheProgram)
     const QString script = Path(QStringLiteral("share/bash-completion/completions/preisliste"));
     const QString bin = Path(QStringLiteral("bin"));
     EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste ")),
-              (QStringList{"backups", "diff", "init-db", "restore", "status", "update"}));
+              (QStringList{"backups", "diff", "history", "init-db", "restore", "status", "update"}));
     EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste --v")), QStringList{"--version"});
-    EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste update --no")), QStringList{"--no-backup"});
+    EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste update --no")), (QStringList{"--no-backup", "--now"}));
+    EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste history --")),
+              (QStringList{"--csv", "--db", "--limit", "--settings"}));
     EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste update --mode ma")), (QStringList{"margin", "markup"}));
     EXPECT_EQ(Complete(script, bin, QStringLiteral("preisliste status --")),
-              (QStringList{"--customer-id", "--settings"}));
+              (QStringList{"--customer-id", "--db", "--settings"}));
 }
 
 } // namespace

@@ -219,8 +219,10 @@ TEST(RunUpdateBackup, AFailedBackupFailsTheRunBeforeAnythingChanges)
     RecordingMessages messages;
     ScriptedProgress progress;
     EXPECT_EQ(RunUpdate(request, progress, messages), RunOutcome::Failed);
-    ASSERT_EQ(messages.Texts().size(), 1);
+    // The failure, then that the history cannot be kept where the folder belongs either.
+    ASSERT_EQ(messages.Texts().size(), 2);
     EXPECT_TRUE(messages.Texts().first().startsWith(QStringLiteral("Die Sicherung der Datenbank")));
+    EXPECT_TRUE(messages.Texts().last().startsWith(QStringLiteral("Der Verlauf ")));
     EXPECT_EQ(tariff.Snapshot(), before);
     // Only the backup's start was reported: no stage ran.
     EXPECT_EQ(progress.history, (QList<std::pair<int, int>>{{kBackupShare.from, 0}}));
