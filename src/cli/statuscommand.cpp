@@ -13,7 +13,8 @@ namespace preisliste {
 const QString kStatusUsage = QStringLiteral(
     "preisliste status [--customer-id ID] [--settings PFAD]\n"
     "  Fragt beim Preislisten-Server nach, ob und von wann eine Preisliste vorliegt.\n"
-    "  Exit-Code 0, wenn eine Preisliste vorliegt, sonst 1.\n");
+    "  Rückgabewert: 0 eine Preisliste liegt vor, 1 keine Preisliste oder die Anfrage schlug fehl,\n"
+    "  2 falscher Aufruf (auch: keine Kunden-ID).\n");
 
 // Prints the server's status text for the customer and, when there is a
 // list, its List-ID and List-Sequence.
@@ -40,6 +41,8 @@ int Status(const QStringList &arguments)
         const TelvoroSettings settings = ReadTelvoroSettings(parser.value(settingsFile));
         id = LoadSettings(settings, QDir::currentPath()).customerId;
     }
+    if (id.trimmed().isEmpty())
+        return UsageError(kNoCustomerIdMessage);
     const ConsoleProgressSink stop(false);
     const DownloadStatus status = RequestDownloadStatus(id, &stop);
     WriteLine(stdout, DownloadStatusText(status, UserLocale()));

@@ -26,6 +26,8 @@ const QString kUpdateUsage = QStringLiteral(
     "  --dry-run        Probelauf: alles wie beim Update, auch Statistik und Bericht,\n"
     "                   dann zurückgenommen; keine Sicherung, die Datenbank bleibt unverändert\n"
     "  --report DATEI   den ganzen Änderungsbericht als CSV (Excel, LibreOffice) schreiben\n"
+    "  --quiet          für cron und systemd: kein Fortschritt, keine Statistik, kein Bericht;\n"
+    "                   nur Warnungen, Fehler und nach dem Speichern eine Zeile\n"
     "  --max-removed PROZENT\n"
     "                   höchstens so viel Prozent der Tarifzeilen darf ein Update\n"
     "                   entfernen, sonst wird es nicht übernommen (Vorgabe 10, 100: keine Grenze)\n"
@@ -35,20 +37,26 @@ const QString kUpdateUsage = QStringLiteral(
 namespace {
 
 // What the run's messages have not said: the report, where the backup and
-// the report went, why nothing was kept.
-void TellOutcome(const RunRequest &request, RunOutcome outcome, const RunReport &report)
+// the report went, why nothing was kept. Quietly, only problems and one line
+// for a committed update.
+void TellOutcome(const RunRequest &request, RunOutcome outcome, const RunReport &report, bool quiet)
 {
     const bool showReport = outcome == RunOutcome::Committed || (request.dryRun && outcome != RunOutcome::Failed
                                                                  && outcome != RunOutcome::Stopped);
     switch (outcome) {
     case RunOutcome::Committed:
+        if (quiet) {
+            WriteLine(stdout, CommittedSummaryLine(report.changes->counts, report.backupPath));
+            break;
+        }
         if (!report.backupPath.isEmpty())
             WriteLine(stdout, QStringLiteral("Sicherung des vorigen Stands: ") + report.backupPath);
         if (!report.keptReportPath.isEmpty())
             WriteLine(stdout, QStringLiteral("Bericht zur Sicherung: ") + report.keptReportPath);
         break;
     case RunOutcome::DryRunDone:
-        WriteLine(stdout, QStringLiteral("Probelauf: Nichts wurde gespeichert, die Datenbank ist unverändert."));
+        if (!quiet)
+            WriteLine(stdout, QStringLiteral("Probelauf: Nichts wurde gespeichert, die Datenbank ist unverändert."));
         break;
     case RunOutcome::Refused:
         WriteLine(stderr, RemovedRowsText(report.changes->counts, request.maxRemovedPercent)
@@ -63,6 +71,10 @@ void TellOutcome(const RunRequest &request, RunOutcome outcome, const RunReport 
             WriteLine(stderr, report.downloadFailure);
         break;
     }
+    if (quiet && showReport && report.changes)
+        PrintChangeReportWarnings(*report.changes);
+    if (quiet)
+        return;
     if (!request.reportFile.isEmpty() && showReport)
         WriteLine(stdout, QStringLiteral("Bericht: ") + request.reportFile);
     if (showReport && report.changes)
@@ -86,7 +98,8 @@ int Update(const QStringList &arguments)
     const QCommandLineOption reportFile(QStringLiteral("report"), QStringLiteral("Bericht"), QStringLiteral("DATEI"));
     const QCommandLineOption maxRemoved(QStringLiteral("max-removed"), QStringLiteral("Entfernen höchstens"),
                                         QStringLiteral("PROZENT"));
-    parser.addOptions({db, file, settingsFile, download, customerId, noBackup, dryRun, reportFile, maxRemoved});
+    const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("still"));
+    parser.addOptions({db, file, settingsFile, download, customerId, noBackup, dryRun, reportFile, maxRemoved, quiet});
     AddRuleOptions(parser);
     int exitCode = kExitOk;
     if (!ParseOptions(parser, arguments, exitCode))
@@ -122,6 +135,8 @@ int Update(const QStringList &arguments)
         request.source = PriceListSource::Download;
         if (parser.isSet(customerId))
             request.customerId = parser.value(customerId);
+        if (request.customerId.trimmed().isEmpty())
+            return UsageError(kNoCustomerIdMessage);
     }
     QString ruleError;
     if (!ApplyRuleOptions(parser, UserLocale(), request.rule, ruleError))
@@ -139,11 +154,12 @@ int Update(const QStringList &arguments)
     for (const QString &warning : request.rule.Warnings())
         WriteLine(stderr, QStringLiteral("Warnung: ") + warning);
 
-    ConsoleMessageSink messages;
-    ConsoleProgressSink progress(ConsoleProgressSink::StderrIsTerminal());
+    const bool isQuiet = parser.isSet(quiet);
+    ConsoleMessageSink messages = isQuiet ? ConsoleMessageSink::Quiet() : ConsoleMessageSink();
+    ConsoleProgressSink progress(!isQuiet && ConsoleProgressSink::StderrIsTerminal());
     RunReport report;
     const RunOutcome outcome = RunUpdate(request, progress, messages, &report);
-    TellOutcome(request, outcome, report);
+    TellOutcome(request, outcome, report, isQuiet);
     return outcome == RunOutcome::Committed || outcome == RunOutcome::DryRunDone ? kExitOk : kExitFailed;
 }
 
