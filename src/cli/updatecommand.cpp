@@ -71,13 +71,16 @@ void TellOutcome(const RunRequest &request, RunOutcome outcome, const RunReport 
             WriteLine(stderr, report.downloadFailure);
         break;
     }
-    if (quiet && showReport && report.changes)
-        PrintChangeReportWarnings(*report.changes);
-    if (quiet)
+    if (!showReport)
         return;
-    if (!request.reportFile.isEmpty() && showReport)
+    if (quiet) {
+        if (report.changes)
+            PrintChangeReportWarnings(*report.changes);
+        return;
+    }
+    if (!request.reportFile.isEmpty())
         WriteLine(stdout, QStringLiteral("Bericht: ") + request.reportFile);
-    if (showReport && report.changes)
+    if (report.changes)
         PrintChangeReport(*report.changes);
 }
 
