@@ -150,6 +150,10 @@ const char *OutcomeName(std::optional<RunOutcome> outcome)
         return "abgelehnt";
     case RunOutcome::DryRunDone:
         return "Probelauf";
+    case RunOutcome::Unchanged:
+        return "unverändert";
+    case RunOutcome::NotYetEffective:
+        return "noch nicht gültig";
     case RunOutcome::Failed:
         break;
     }

@@ -15,6 +15,9 @@ packages=(
   qt6-translations-l10n
   # the install test validates the menu entry, the metadata and the completion
   desktop-file-utils appstream bash-completion
+  # https: OpenSSL, which Qt's TLS plugin loads at run time, and the system's
+  # certificate authorities; the tests make their certificates with openssl
+  libssl3 ca-certificates openssl
 )
 # Callers may ask for more (the fuzz build needs clang and its runtime).
 read -r -a extra <<< "${EXTRA_PACKAGES:-}"

@@ -67,6 +67,10 @@ QString ParserErrorInGerman(const QCommandLineParser &parser, const QStringList 
     return qtText;
 }
 
+const QString kNoCustomerIdMessage =
+    QStringLiteral("Keine Kunden-ID: Geben Sie sie mit --customer-id ID an oder tragen Sie sie als "
+                   "„ProviderAccountUserId“ im Abschnitt [Options] der Telvoro-Einstellungen ein.");
+
 int UsageError(const QString &message)
 {
     WriteLine(stderr, message);

@@ -23,6 +23,10 @@ int BackupsOrRestore(const QStringList &arguments, bool restore);
 int Diff(const QStringList &arguments);
 int History(const QStringList &arguments);
 
+// A download or status request needs a customer ID: asking the server for
+// none only brings a puzzling answer.
+extern const QString kNoCustomerIdMessage;
+
 // Prints the message and a hint to --help on stderr; returns kExitUsage.
 int UsageError(const QString &message);
 

@@ -1,13 +1,18 @@
 #include "cli/consolesinks.h"
 
-#include <csignal>
+#include <atomic>
 #include <unistd.h>
 
 namespace preisliste {
 
 namespace {
 
+// Set from the signal handler: a lock-free atomic is all it may touch.
 std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+static_assert(std::size(kStopSignals) == ConsoleProgressSink::kStopSignalCount);
 // True while the progress bar's line on stderr has not been ended; a message
 // printed then starts on a line of its own.
 std::atomic<bool> barLineOpen{false};
@@ -18,7 +23,7 @@ void EndBarLine()
         std::fputs("\n", stderr);
 }
 
-extern "C" void OnInterrupt(int)
+extern "C" void OnStopSignal(int)
 {
     interrupted.store(true, std::memory_order_relaxed);
 }
@@ -43,18 +48,27 @@ void ConsoleMessageSink::ShowMessage(MessageIcon icon, const QString &title, con
     else if (icon == MessageIcon::Warning)
         line = QStringLiteral("Warnung: ") + text;
     line.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    WriteLine(problem ? err_ : out_, line);
+    std::FILE *stream = problem ? err_ : out_;
+    if (stream)
+        WriteLine(stream, line);
 }
 
 ConsoleProgressSink::ConsoleProgressSink(bool drawBar) : drawBar_(drawBar)
 {
     interrupted.store(false);
-    std::signal(SIGINT, OnInterrupt);
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    // Interrupted reads and writes go on; the run notices the flag itself.
+    action.sa_flags = SA_RESTART;
+    for (int i = 0; i < kStopSignalCount; ++i)
+        sigaction(kStopSignals[i], &action, &previous_[i]);
 }
 
 ConsoleProgressSink::~ConsoleProgressSink()
 {
-    std::signal(SIGINT, SIG_DFL);
+    for (int i = 0; i < kStopSignalCount; ++i)
+        sigaction(kStopSignals[i], &previous_[i], nullptr);
     EndBarLine();
 }
 

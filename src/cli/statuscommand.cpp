@@ -20,7 +20,8 @@ const QString kStatusUsage = QStringLiteral(
     "  --settings PFAD  Telvoro-Einstellungen (Vorgabe: $TELVORO_SETTINGS, sonst\n"
     "                   ~/.config/Telvoro/Telvoro.ini)\n"
     "  Rückgabewert: 0 eine andere Preisliste als die zuletzt übernommene liegt vor,\n"
-    "  2 es ist dieselbe (oder falscher Aufruf), 1 keine Preisliste oder die Anfrage schlug fehl.\n");
+    "  2 es ist dieselbe (oder falscher Aufruf, auch: keine Kunden-ID), 1 keine Preisliste oder die\n"
+    "  Anfrage schlug fehl.\n");
 
 namespace {
 
@@ -69,6 +70,8 @@ int Status(const QStringList &arguments)
         if (!parser.isSet(db))
             database = startup.databaseFile;
     }
+    if (id.trimmed().isEmpty())
+        return UsageError(kNoCustomerIdMessage);
     const ConsoleProgressSink stop(false);
     const DownloadStatus status = RequestDownloadStatus(id, &stop);
     WriteLine(stdout, DownloadStatusText(status, UserLocale()));

@@ -14,7 +14,7 @@ namespace preisliste {
 
 const QString kUpdateUsage = QStringLiteral(
     "preisliste update [--db PFAD] [--file PFAD | --download [--customer-id ID]] [--if-changed [--now]]\n"
-    "                  [--settings PFAD]\n"
+    "                  [--settings PFAD] [--quiet]\n"
     "  Bringt eine Preisliste in die Tarifdatenbank und berechnet die Verkaufspreise.\n"
     "  --db PFAD        Tarifdatenbank (Vorgabe: \"DB Path\" aus den Telvoro-Einstellungen)\n"
     "  --file PFAD      Preisliste (CSV oder Serverform); ohne --file und --download: keine Quelle\n"
@@ -27,6 +27,8 @@ const QString kUpdateUsage = QStringLiteral(
     "  --dry-run        Probelauf: alles wie beim Update, auch Statistik und Bericht,\n"
     "                   dann zurückgenommen; keine Sicherung, die Datenbank bleibt unverändert\n"
     "  --report DATEI   den ganzen Änderungsbericht als CSV (Excel, LibreOffice) schreiben\n"
+    "  --quiet          für cron und systemd: kein Fortschritt, keine Statistik, kein Bericht;\n"
+    "                   nur Warnungen, Fehler und nach dem Speichern eine Zeile\n"
     "  --max-removed PROZENT\n"
     "                   höchstens so viel Prozent der Tarifzeilen darf ein Update\n"
     "                   entfernen, sonst wird es nicht übernommen (Vorgabe 10, 100: keine Grenze)\n"
@@ -38,7 +40,7 @@ const QString kUpdateUsage = QStringLiteral(
     "  Jedes Update steht danach im Verlauf (preisliste history).\n"
     "  Rückgabewert: 0 gespeichert (beim Probelauf: wäre gespeichert worden), mit --if-changed\n"
     "  auch: unverändert oder noch nicht gültig, nichts getan; 1 fehlgeschlagen, abgebrochen\n"
-    "  oder abgelehnt; 2 falscher Aufruf.\n");
+    "  oder abgelehnt; 2 falscher Aufruf (auch: --download ohne Kunden-ID).\n");
 
 namespace {
 
@@ -60,20 +62,26 @@ QString NothingToDoText(const RunRequest &request, RunOutcome outcome, const Run
 }
 
 // What the run's messages have not said: the report, where the backup and
-// the report went, why nothing was kept.
-void TellOutcome(const RunRequest &request, RunOutcome outcome, const RunReport &report)
+// the report went, why nothing was kept. Quietly, only problems and one line
+// for a committed update.
+void TellOutcome(const RunRequest &request, RunOutcome outcome, const RunReport &report, bool quiet)
 {
     const bool showReport = outcome == RunOutcome::Committed || (request.dryRun && outcome != RunOutcome::Failed
                                                                  && outcome != RunOutcome::Stopped);
     switch (outcome) {
     case RunOutcome::Committed:
+        if (quiet) {
+            WriteLine(stdout, CommittedSummaryLine(report.changes->counts, report.backupPath));
+            break;
+        }
         if (!report.backupPath.isEmpty())
             WriteLine(stdout, QStringLiteral("Sicherung des vorigen Stands: ") + report.backupPath);
         if (!report.keptReportPath.isEmpty())
             WriteLine(stdout, QStringLiteral("Bericht zur Sicherung: ") + report.keptReportPath);
         break;
     case RunOutcome::DryRunDone:
-        WriteLine(stdout, QStringLiteral("Probelauf: Nichts wurde gespeichert, die Datenbank ist unverändert."));
+        if (!quiet)
+            WriteLine(stdout, QStringLiteral("Probelauf: Nichts wurde gespeichert, die Datenbank ist unverändert."));
         break;
     case RunOutcome::Refused:
         WriteLine(stderr, RemovedRowsText(report.changes->counts, request.maxRemovedPercent)
@@ -89,12 +97,21 @@ void TellOutcome(const RunRequest &request, RunOutcome outcome, const RunReport 
         break;
     case RunOutcome::Unchanged:
     case RunOutcome::NotYetEffective:
-        WriteLine(stdout, NothingToDoText(request, outcome, report));
+        // Nothing happened: a timer's quiet run says nothing about it.
+        if (!quiet)
+            WriteLine(stdout, NothingToDoText(request, outcome, report));
         break;
     }
-    if (!request.reportFile.isEmpty() && showReport)
+    if (!showReport)
+        return;
+    if (quiet) {
+        if (report.changes)
+            PrintChangeReportWarnings(*report.changes);
+        return;
+    }
+    if (!request.reportFile.isEmpty())
         WriteLine(stdout, QStringLiteral("Bericht: ") + request.reportFile);
-    if (showReport && report.changes)
+    if (report.changes)
         PrintChangeReport(*report.changes);
 }
 
@@ -117,8 +134,9 @@ int Update(const QStringList &arguments)
                                         QStringLiteral("PROZENT"));
     const QCommandLineOption ifChanged(QStringLiteral("if-changed"), QStringLiteral("nur wenn neu"));
     const QCommandLineOption now(QStringLiteral("now"), QStringLiteral("sofort"));
-    parser.addOptions(
-        {db, file, settingsFile, download, customerId, noBackup, dryRun, reportFile, maxRemoved, ifChanged, now});
+    const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("still"));
+    parser.addOptions({db, file, settingsFile, download, customerId, noBackup, dryRun, reportFile, maxRemoved,
+                       ifChanged, now, quiet});
     AddRuleOptions(parser);
     int exitCode = kExitOk;
     if (!ParseOptions(parser, arguments, exitCode))
@@ -158,6 +176,8 @@ int Update(const QStringList &arguments)
         request.source = PriceListSource::Download;
         if (parser.isSet(customerId))
             request.customerId = parser.value(customerId);
+        if (request.customerId.trimmed().isEmpty())
+            return UsageError(kNoCustomerIdMessage);
     }
     QString ruleError;
     if (!ApplyRuleOptions(parser, UserLocale(), request.rule, ruleError))
@@ -177,11 +197,12 @@ int Update(const QStringList &arguments)
     for (const QString &warning : request.rule.Warnings())
         WriteLine(stderr, QStringLiteral("Warnung: ") + warning);
 
-    ConsoleMessageSink messages;
-    ConsoleProgressSink progress(ConsoleProgressSink::StderrIsTerminal());
+    const bool isQuiet = parser.isSet(quiet);
+    ConsoleMessageSink messages = isQuiet ? ConsoleMessageSink::Quiet() : ConsoleMessageSink();
+    ConsoleProgressSink progress(!isQuiet && ConsoleProgressSink::StderrIsTerminal());
     RunReport report;
     const RunOutcome outcome = RunUpdate(request, progress, messages, &report);
-    TellOutcome(request, outcome, report);
+    TellOutcome(request, outcome, report, isQuiet);
     const bool succeeded = outcome == RunOutcome::Committed || outcome == RunOutcome::DryRunDone
                            || outcome == RunOutcome::Unchanged || outcome == RunOutcome::NotYetEffective;
     return succeeded ? kExitOk : kExitFailed;

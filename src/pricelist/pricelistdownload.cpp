@@ -3,6 +3,7 @@
 #include "buildconfig.h"
 #include "common/runsinks.h"
 #include "pricelist/pricelistfile.h"
+#include "pricelist/servertrust.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslSocket>
 #include <QTemporaryFile>
 #include <QTimer>
 #include <QUrlQuery>
@@ -31,6 +33,11 @@ int StatusOf(const QNetworkReply &reply)
 bool IsRedirect(int status)
 {
     return status >= 300 && status < 400;
+}
+
+bool IsHttps(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("https");
 }
 
 // One request driven to its end in a local event loop, for callers that wait.
@@ -150,7 +157,13 @@ PriceListRequest::PriceListRequest(const QUrl &url, DownloadLimits limits, QObje
 {
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    if (IsHttps(url))
+        request.setSslConfiguration(ServerTlsConfiguration());
     reply_ = manager_.get(request);
+    // The errors are only recorded, never ignored: the connection fails.
+    connect(reply_, &QNetworkReply::sslErrors, this, [this, host = url.host()](const QList<QSslError> &errors) {
+        result_.certificateProblem = CertificateProblemText(errors, host);
+    });
     connect(reply_, &QNetworkReply::metaDataChanged, this, &PriceListRequest::CheckMetaData);
     connect(reply_, &QNetworkReply::readyRead, this, &PriceListRequest::Collect);
     connect(reply_, &QNetworkReply::finished, this, &PriceListRequest::OnReplyFinished);
@@ -201,6 +214,8 @@ void PriceListRequest::OnReplyFinished()
         result_.failure = DownloadFailure::TooLarge;
     } else if (result_.status != 0 && result_.status != 200) {
         result_.failure = DownloadFailure::HttpStatus;
+    } else if (!result_.certificateProblem.isEmpty()) {
+        result_.failure = DownloadFailure::Untrusted;
     } else if (reply_->error() != QNetworkReply::NoError) {
         result_.failure = result_.status == 200 ? DownloadFailure::Incomplete : DownloadFailure::NotReachable;
         result_.networkError = reply_->errorString();
@@ -280,6 +295,12 @@ std::optional<QUrl> PriceListDownload::BeginRequest(const QString &customerId, b
                  .arg(serverText_));
         return std::nullopt;
     }
+    if (IsHttps(server) && !QSslSocket::supportsSsl()) {
+        Fail(DownloadFailure::NotReachable,
+             QStringLiteral("Der Preislisten-Server %1 verlangt HTTPS, aber OpenSSL fehlt (Debian-Paket libssl3).")
+                 .arg(serverText_));
+        return std::nullopt;
+    }
     return RequestUrl(server, customerId, checkOnly);
 }
 
@@ -306,6 +327,10 @@ bool PriceListDownload::TakeAnswer(FetchResult fetched)
         return Fail(fetched.failure, QStringLiteral("Die Antwort des Preislisten-Servers ist größer als %1 MB "
                                                     "und wurde verworfen.")
                                          .arg(limits_.maxResponseBytes / (1024 * 1024)));
+    case DownloadFailure::Untrusted:
+        return Fail(fetched.failure, QStringLiteral("Der Preislisten-Server %1 wird nicht als sicher anerkannt, es "
+                                                    "wurde nichts geladen: %2")
+                                         .arg(serverText, fetched.certificateProblem));
     case DownloadFailure::Incomplete:
         return Fail(fetched.failure, QStringLiteral("Die Verbindung zum Preislisten-Server %1 brach ab, bevor "
                                                     "die Preisliste vollständig war.")

@@ -27,6 +27,7 @@ enum class DownloadFailure {
     None,
     InvalidServer, // the server address is not an http or https address
     NotReachable,  // no connection: refused, host not found, network down
+    Untrusted,     // https: the server's certificate did not verify
     Incomplete,    // the connection broke before the answer was complete
     TimedOut,      // no complete answer within the time-out
     Stopped,       // the operator asked to stop
@@ -57,6 +58,7 @@ struct FetchResult {
     QByteArray body;          // empty unless the request succeeded
     QString networkError;     // Qt's description when the connection failed
     int networkErrorCode = 0; // a QNetworkReply::NetworkError
+    QString certificateProblem; // https: why the server's certificate was refused, in German
 };
 
 // One GET request, asynchronous on the thread that creates the object, which

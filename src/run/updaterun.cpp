@@ -232,7 +232,9 @@ public:
             transaction.Rollback();
         if (outcome != RunOutcome::Committed) {
             // Nothing of a run that kept nothing stays in the backup folder.
-            reportFile_.remove();
+            // (A report never opened has no name, and Qt warns on removing it.)
+            if (!reportFile_.fileName().isEmpty())
+                reportFile_.remove();
             backup.Discard();
         }
         // A refused update has done nothing; what its stages said would only

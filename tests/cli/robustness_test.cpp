@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <random>
 #include <thread>
 
@@ -99,6 +101,36 @@ TEST_F(LargeUpdate, KilledAtTwentyRandomMomentsTheTariffIsWholeOldOrWholeNew)
     }
     RecordProperty("old", sawOld);
     RecordProperty("new", sawNew);
+}
+
+// systemd stops a service with SIGTERM, a closed terminal sends SIGHUP: both
+// end a run as Ctrl+C does, rolled back and said so, never killed mid-way.
+TEST_F(LargeUpdate, TermHangupAndInterruptRollBackWithAMessage)
+{
+    const QByteArray oldBytes = fixture_->FileBytes();
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(strsignal(signal));
+        const QString work = FreshCopy();
+        QProcess process;
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(qEnvironmentVariable("PREISLISTE_BINARY"), UpdateArguments(work, list_));
+        ASSERT_TRUE(process.waitForStarted());
+        // The journal appears with the update's first write inside its transaction.
+        const QString journal = work + QStringLiteral("-journal");
+        while (!QFileInfo::exists(journal) && process.state() == QProcess::Running)
+            QThread::msleep(2);
+        ASSERT_EQ(process.state(), QProcess::Running) << "the update ended before it could be stopped";
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(60000));
+
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 1);
+        EXPECT_TRUE(process.readAllStandardError().contains("Abgebrochen: Die Datenbank ist unverändert."));
+        EXPECT_FALSE(QFileInfo::exists(journal));
+        QFile file(work);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll() == oldBytes) << "the tariff file is not byte for byte the old one";
+    }
 }
 
 // Aggregates that tell the old tariff from the new one without reading it all.

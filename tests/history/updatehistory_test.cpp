@@ -59,14 +59,18 @@ void ExpectSame(const HistoryRecord &read, const HistoryRecord &written)
     EXPECT_EQ(read.effective, written.effective);
     EXPECT_EQ(read.sha256, written.sha256);
     ASSERT_EQ(read.merge.has_value(), written.merge.has_value());
-    for (const auto field : kMergeFigures)
-        if (read.merge)
+    for (const auto field : kMergeFigures) {
+        if (read.merge) {
             EXPECT_EQ((*read.merge).*field, (*written.merge).*field);
+        }
+    }
     EXPECT_EQ(read.repriced, written.repriced);
     ASSERT_EQ(read.changes.has_value(), written.changes.has_value());
-    for (const auto field : kChangeFigures)
-        if (read.changes)
+    for (const auto field : kChangeFigures) {
+        if (read.changes) {
             EXPECT_EQ((*read.changes).*field, (*written.changes).*field);
+        }
+    }
     EXPECT_EQ(read.outcome, written.outcome);
     EXPECT_EQ(read.message, written.message);
     EXPECT_EQ(read.dryRun, written.dryRun);

@@ -101,7 +101,11 @@ TEST_F(Installed, EveryFileIsInItsPlace)
                              "share/icons/hicolor/scalable/apps/preisliste.svg",
                              "share/icons/hicolor/48x48/apps/preisliste.png",
                              "share/metainfo/de.telvoro.preisliste.metainfo.xml", "share/man/man1/preisliste.1.gz",
-                             "share/bash-completion/completions/preisliste", "share/doc/preisliste/copyright"}) {
+                             "share/bash-completion/completions/preisliste", "share/doc/preisliste/copyright",
+                             "share/doc/preisliste/zeitgesteuert.md",
+                             "share/doc/preisliste/zeitgesteuert/preisliste-update.service",
+                             "share/doc/preisliste/zeitgesteuert/preisliste-update.timer",
+                             "share/doc/preisliste/zeitgesteuert/crontab"}) {
         EXPECT_TRUE(QFileInfo(Path(QString::fromLatin1(file))).isFile()) << file;
     }
     EXPECT_TRUE(QFileInfo(Program()).isExecutable());

@@ -2,6 +2,7 @@
 
 #include "pricelist/pricelistdownload.h"
 #include "support/httptestserver.h"
+#include "support/testcertificates.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -142,6 +143,30 @@ TEST_F(AsyncStatusRequest, EveryFailureIsAnAnswerWithAReason)
     status = AnswerTo(QStringLiteral("K1"));
     ASSERT_TRUE(status);
     EXPECT_TRUE(status->failureReason.contains(QStringLiteral("ungültig")));
+}
+
+// The window's request over https trusts what the command line trusts, the
+// authority named in $SSL_CERT_FILE included, and refuses what it refuses.
+TEST_F(AsyncStatusRequest, OverHttpsOnlyAVerifiedServerIsAnswered)
+{
+    const TestCertificates certificates;
+    ASSERT_TRUE(certificates.Error().isEmpty()) << certificates.Error().toStdString();
+    HttpTestServer server(certificates.Server(TestCertificates::Kind::Valid));
+    server.Respond(200, "#kvtpricelist\nList-ID: abc-1\nList-Sequence: 9\n\n");
+    const ScopedEnvironment address("PREISLISTE_SERVER", server.Address());
+    {
+        const ScopedEnvironment untrusted("SSL_CERT_FILE", QString());
+        const std::optional<DownloadStatus> refused = AnswerTo(QStringLiteral("K1"));
+        ASSERT_TRUE(refused);
+        EXPECT_FALSE(refused->hasList);
+        EXPECT_TRUE(refused->failureReason.contains(QStringLiteral("keiner Zertifizierungsstelle")))
+            << refused->failureReason.toStdString();
+    }
+    const ScopedEnvironment trusted("SSL_CERT_FILE", certificates.AuthorityFile());
+    const std::optional<DownloadStatus> answered = AnswerTo(QStringLiteral("K1"));
+    ASSERT_TRUE(answered);
+    EXPECT_TRUE(answered->hasList) << answered->failureReason.toStdString();
+    EXPECT_EQ(answered->sequence, 9);
 }
 
 TEST_F(AsyncStatusRequest, DeletingItClosesTheConnectionAndAnswersNothing)

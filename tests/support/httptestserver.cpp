@@ -3,7 +3,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QFile>
 #include <QMutexLocker>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -23,6 +27,25 @@ public:
             return 0;
         QObject::connect(server_, &QTcpServer::newConnection, this, [this] { Accept(); });
         return server_->serverPort();
+    }
+
+    // A connection is pending only once its handshake has succeeded.
+    quint16 ListenEncrypted(const TlsIdentity &identity)
+    {
+        auto *server = new QSslServer(this);
+        server_ = server;
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setLocalCertificate(QSslCertificate::fromPath(identity.certificateFile).value(0));
+        QFile key(identity.keyFile);
+        if (!key.open(QIODevice::ReadOnly))
+            return 0;
+        configuration.setPrivateKey(QSslKey(&key, QSsl::Ec));
+        configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+        server->setSslConfiguration(configuration);
+        if (!server->listen(QHostAddress::LocalHost, 0))
+            return 0;
+        QObject::connect(server, &QTcpServer::pendingConnectionAvailable, this, [this] { Accept(); });
+        return server->serverPort();
     }
 
 private:
@@ -60,12 +83,24 @@ private:
 
 HttpTestServer::HttpTestServer()
 {
+    Start(nullptr);
+}
+
+HttpTestServer::HttpTestServer(const TlsIdentity &identity) : tls_(true)
+{
+    Start(&identity);
+}
+
+void HttpTestServer::Start(const TlsIdentity *identity)
+{
     script_.bytes = HttpResponse(404, "Not Found");
     worker_ = new Worker(*this);
     worker_->moveToThread(&thread_);
     QObject::connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
     thread_.start();
-    QMetaObject::invokeMethod(worker_, [this] { port_ = worker_->Listen(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        worker_, [this, identity] { port_ = identity ? worker_->ListenEncrypted(*identity) : worker_->Listen(); },
+        Qt::BlockingQueuedConnection);
     EXPECT_NE(port_, 0) << "the test server cannot listen on 127.0.0.1";
 }
 
@@ -77,7 +112,7 @@ HttpTestServer::~HttpTestServer()
 
 QString HttpTestServer::Address() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(port_);
+    return QStringLiteral("%1://127.0.0.1:%2").arg(tls_ ? QStringLiteral("https") : QStringLiteral("http")).arg(port_);
 }
 
 void HttpTestServer::Respond(int status, const QByteArray &body)

@@ -14,19 +14,26 @@
 
 namespace preisliste::test {
 
+// The certificate and private key (PEM files) an https test server presents.
+struct TlsIdentity {
+    QString certificateFile;
+    QString keyFile;
+};
+
 // A real HTTP server on 127.0.0.1 with an ephemeral port, serving from a
 // thread of its own so that the test's thread may block in a download or in
 // a child process. Every request gets the scripted answer; every request
-// line is recorded.
+// line is recorded. Given an identity, it speaks https and presents it.
 class HttpTestServer {
 public:
     HttpTestServer();
+    explicit HttpTestServer(const TlsIdentity &identity);
     ~HttpTestServer();
     HttpTestServer(const HttpTestServer &) = delete;
     HttpTestServer &operator=(const HttpTestServer &) = delete;
 
     quint16 Port() const { return port_; }
-    QString Address() const; // "http://127.0.0.1:<port>"
+    QString Address() const; // "http://127.0.0.1:<port>", or https
 
     // Answers with `status` and `body` (with Content-Length), then closes.
     void Respond(int status, const QByteArray &body);
@@ -51,6 +58,7 @@ public:
 private:
     class Worker;
     friend class Worker;
+    void Start(const TlsIdentity *identity);
     Script CurrentScript() const;
     void Record(const QString &requestLine);
     void CountAbandoned();
@@ -62,6 +70,7 @@ private:
     QThread thread_;
     Worker *worker_ = nullptr;
     quint16 port_ = 0;
+    bool tls_ = false;
 };
 
 // An HTTP answer with Content-Length and "Connection: close".
