@@ -191,7 +191,11 @@ protected:
                             QStringLiteral("100")},
                    trusted);
     }
-    bool BackupsExist() const { return QFileInfo::exists(tariff_.FilePath(QStringLiteral("backups"))); }
+    // Backups of the tariff; the folder also holds the history of the updates.
+    bool BackupsExist() const
+    {
+        return !QDir(tariff_.FilePath(QStringLiteral("backups"))).entryList({QStringLiteral("*.mdb")}, QDir::Files).isEmpty();
+    }
 
     static inline TestCertificates *certificates_ = nullptr;
     TempTariff tariff_;
