@@ -118,6 +118,39 @@ TEST_F(Unattended, AnUnchangedListDoesNothingAndANewOneIsApplied)
     EXPECT_NE(QFileInfo(newest.backupFile).fileName(), firstBackup);
 }
 
+// What a nightly timer runs: silent when nothing is new, one line when the
+// tariff was updated, and both runs in the history.
+TEST_F(Unattended, ANightlyQuietRunSaysNothingUnlessItCommitted)
+{
+    server_.Respond(200, ServerList(42));
+    ASSERT_EQ(Download().exitCode, 0);
+    const QByteArray applied = tariff_.FileBytes();
+
+    const CliResult unchanged = Download({QStringLiteral("--quiet")});
+    EXPECT_EQ(unchanged.exitCode, 0);
+    EXPECT_EQ(unchanged.out, QString());
+    EXPECT_EQ(unchanged.err, QString());
+    EXPECT_EQ(tariff_.FileBytes(), applied);
+    EXPECT_EQ(Backups().size(), 1);
+    EXPECT_EQ(Newest().outcome, HistoryOutcome::Unchanged);
+
+    server_.Respond(200, ServerList(43));
+    const CliResult changed = Download({QStringLiteral("--quiet")});
+    ASSERT_EQ(changed.exitCode, 0) << changed.err.toStdString();
+    EXPECT_EQ(changed.out.count(u'\n'), 1) << changed.out.toStdString();
+    EXPECT_TRUE(changed.out.startsWith(QStringLiteral("Tarif aktualisiert: "))) << changed.out.toStdString();
+    EXPECT_EQ(Backups().size(), 2);
+    EXPECT_EQ(Newest().outcome, HistoryOutcome::Committed);
+    const CliResult history = History({QStringLiteral("--limit"), QStringLiteral("1")});
+    EXPECT_EQ(history.exitCode, 0);
+    EXPECT_TRUE(history.out.contains(QStringLiteral("7d1e-cli"))) << history.out.toStdString();
+
+    server_.Respond(200, ServerList(44, "01.01.2099 06:30"));
+    const CliResult waiting = Download({QStringLiteral("--quiet")});
+    EXPECT_EQ(waiting.exitCode, 0);
+    EXPECT_EQ(waiting.out + waiting.err, QString());
+}
+
 TEST_F(Unattended, AListThatTakesEffectLaterWaitsUnlessNow)
 {
     server_.Respond(200, ServerList(42, "01.01.2099 06:30"));
