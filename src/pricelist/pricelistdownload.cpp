@@ -187,8 +187,12 @@ void PriceListRequest::Stop()
 void PriceListRequest::CheckMetaData()
 {
     const int status = StatusOf(*reply_);
+    // An error page is read to its end and thrown away rather than aborted:
+    // Qt ends such a reply with an error of its own, and aborting it as well
+    // makes Qt complain on stderr (a mail from cron). The deadline still
+    // bounds a server that never ends its page.
     if (status != 0 && status != 200 && !IsRedirect(status))
-        EndWith(DownloadFailure::HttpStatus);
+        errorPage_ = true;
     else if (reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong() > limits_.maxResponseBytes)
         EndWith(DownloadFailure::TooLarge);
 }
@@ -197,6 +201,10 @@ void PriceListRequest::Collect()
 {
     if (ending_)
         return;
+    if (errorPage_) {
+        reply_->readAll();
+        return;
+    }
     result_.body += reply_->readAll();
     if (result_.body.size() > limits_.maxResponseBytes)
         EndWith(DownloadFailure::TooLarge);

@@ -94,6 +94,7 @@ private:
     QTimer deadline_;
     FetchResult result_;
     bool ending_ = false;
+    bool errorPage_ = false; // the server answered with an error status
 };
 
 // Fetches the price list of one customer from the price-list server, reads
