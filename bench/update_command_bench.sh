@@ -52,7 +52,7 @@ SQL
 update_once() {
   rm -rf "$work/run" && mkdir "$work/run" && cp "$work/Numbers.mdb" "$work/run/"
   /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$1" update --settings "$work/Telvoro.ini" \
-    --db "$work/run/Numbers.mdb" --file "$list" --max-removed 100 >/dev/null
+    --db "$work/run/Numbers.mdb" --file "$list" --max-removed 100 >/dev/null 2>"$work/stderr.txt"
   read -r wall user sys peak <"$work/time.txt"
   echo "$wall $(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }') $((peak / 1024))"
 }
