@@ -15,7 +15,6 @@ using test::CliResult;
 using test::RunCli;
 using test::TempTariff;
 
-const QString kSampleDir = QStringLiteral(PREISLISTE_SAMPLE_DIR);
 
 // The bad list of an operator's report, with one good line so that the
 // list is not empty once the bad ones are skipped.
@@ -26,9 +25,7 @@ class SafeUpdate : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(QFile::remove(tariff_.Path()));
-        ASSERT_TRUE(QFile::copy(kSampleDir + QStringLiteral("/Numbers.mdb"), tariff_.Path()));
-        QFile::setPermissions(tariff_.Path(), QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_TRUE(tariff_.CopySample());
         settings_ = tariff_.WriteFile(QStringLiteral("Telvoro.ini"), "[Options]\nMwSt=19\nRatingDefaultMargin=60\n");
     }
 
@@ -39,7 +36,7 @@ protected:
                       + options);
     }
     QString List(const QByteArray &content) { return tariff_.WriteFile(QStringLiteral("liste.csv"), content); }
-    QString SampleList() const { return kSampleDir + QStringLiteral("/preise.csv"); }
+    QString SampleList() const { return test::kSampleDir + QStringLiteral("/preise.csv"); }
     // The backups and their reports; the history beside them is no backup.
     QStringList Backups() const
     {

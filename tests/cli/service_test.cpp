@@ -14,7 +14,6 @@
 namespace preisliste::test {
 namespace {
 
-const QString kSampleDir = QStringLiteral(PREISLISTE_SAMPLE_DIR);
 
 QStringList Lines(const QString &text)
 {
@@ -27,9 +26,7 @@ class QuietService : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(QFile::remove(tariff_.Path()));
-        ASSERT_TRUE(QFile::copy(kSampleDir + QStringLiteral("/Numbers.mdb"), tariff_.Path()));
-        QFile::setPermissions(tariff_.Path(), QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_TRUE(tariff_.CopySample());
         settings_ = tariff_.WriteFile(QStringLiteral("Telvoro.ini"), "[Options]\nMwSt=19\nRatingDefaultMargin=60\n");
     }
 

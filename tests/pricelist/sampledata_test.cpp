@@ -22,7 +22,6 @@
 namespace preisliste::test {
 namespace {
 
-const QString kSampleDir = QStringLiteral(PREISLISTE_SAMPLE_DIR);
 constexpr int kHeaderLines = 5;
 
 QByteArray SampleList()
@@ -44,9 +43,7 @@ class SampleTariff {
 public:
     SampleTariff()
     {
-        EXPECT_TRUE(QFile::remove(scratch_.Path()));
-        EXPECT_TRUE(QFile::copy(kSampleDir + QStringLiteral("/Numbers.mdb"), scratch_.Path()));
-        QFile::setPermissions(scratch_.Path(), QFile::ReadOwner | QFile::WriteOwner);
+        EXPECT_TRUE(scratch_.CopySample());
     }
     const TempTariff &Tariff() const { return scratch_; }
 

@@ -37,14 +37,16 @@ TEST(RuleFields, SettingAFieldChangesItAndWhatItAlsoSetsOnly)
         } else {
             SetAmountValue(rule, definition.id, Currency::FromUnits(4321));
             EXPECT_EQ(AmountValue(rule, definition.id), Currency::FromUnits(4321));
-            if (definition.alsoSets)
+            if (definition.alsoSets) {
                 EXPECT_EQ(AmountValue(rule, *definition.alsoSets), Currency::FromUnits(4321));
+            }
         }
         const QStringList after = Values(rule).split(u' ');
         for (const RuleFieldDefinition &other : RuleFieldSpecs()) {
             const bool mayChange = other.id == definition.id || definition.alsoSets == other.id;
-            if (!mayChange)
+            if (!mayChange) {
                 EXPECT_EQ(after[int(other.id)], before[int(other.id)]) << other.name;
+            }
         }
     }
 }

@@ -104,6 +104,12 @@ TempTariff::TempTariff() : path_(dir_.filePath(QStringLiteral("Numbers.mdb")))
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
 }
 
+bool TempTariff::CopySample() const
+{
+    const bool copied = QFile::remove(path_) && QFile::copy(kSampleDir + QStringLiteral("/Numbers.mdb"), path_);
+    return copied && QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner);
+}
+
 QString TempTariff::WriteFile(const QString &name, const QByteArray &content) const
 {
     const QString path = dir_.filePath(name);

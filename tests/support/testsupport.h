@@ -21,6 +21,9 @@ QT_END_NAMESPACE
 
 namespace preisliste::test {
 
+// The bundled sample data: Numbers.mdb, preise.csv.
+inline const QString kSampleDir = QStringLiteral(PREISLISTE_SAMPLE_DIR);
+
 struct RecordedMessage {
     MessageIcon icon;
     QString title;
@@ -72,6 +75,9 @@ public:
     const QString &Path() const { return path_; }
     QString FilePath(const QString &name) const { return dir_.filePath(name); }
     QString WriteFile(const QString &name, const QByteArray &content) const;
+    // Puts a writable copy of the sample tariff (data/sample) in place of the
+    // empty one; false when the copy failed.
+    bool CopySample() const;
 
     // Runs statements on the tariff; fails the test on an error.
     void Execute(const QString &sql) const;
