@@ -16,6 +16,18 @@ namespace {
 // within a fraction of a second, rarely enough to cost nothing measurable.
 constexpr int kInstructionsBetweenStopChecks = 20000;
 
+// Every connection keeps to one thread at a time (a second thread may only
+// interrupt it), so SQLite need not lock around each call, unless the caller
+// asks for it. Nor need it count the memory it holds: nothing here reads the
+// count, and keeping it takes a global lock on every allocation. That setting
+// is global and must come before SQLite is first used.
+int WithDefaultThreading(int flags)
+{
+    static const bool memoryUncounted = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+    Q_UNUSED(memoryUncounted);
+    return flags & SQLITE_OPEN_FULLMUTEX ? flags : flags | SQLITE_OPEN_NOMUTEX;
+}
+
 int StopRequested(void *stop)
 {
     return static_cast<const ProgressSink *>(stop)->StopRequested() ? 1 : 0;
@@ -27,7 +39,7 @@ std::unique_ptr<SqliteConnection> SqliteConnection::Open(const QString &path, in
                                                          QString &error)
 {
     sqlite3 *handle = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, flags, nullptr);
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, WithDefaultThreading(flags), nullptr);
     std::unique_ptr<SqliteConnection> connection(new SqliteConnection(handle, path));
     if (rc != SQLITE_OK) {
         error = DescribeSqliteCode(rc, QString::fromUtf8(handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc)));
