@@ -279,9 +279,7 @@ StageResult CarryOverSellingPrices(MergeContext &merge)
     using namespace mergesql;
     return PhaseResult(merge, !Stopped(merge, 13) && Execute(merge, MatchByName(), &merge.SameNameCount)
            && !Stopped(merge, 15) && Execute(merge, MatchByPrefix(), &merge.SamePrefixCount)
-           && !Stopped(merge, 17) && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor))
-           && !Stopped(merge, 18) && Execute(merge, RaiseFilledInPrices(merge.MinRate))
-           && !Stopped(merge, 19) && Execute(merge, UnmarkFilledInRows()));
+           && !Stopped(merge, 17) && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor, merge.MinRate)));
 }
 
 StageResult PriceByDestinationVote(MergeContext &merge)
@@ -315,9 +313,9 @@ StageResult PriceByParentName(MergeContext &merge)
 StageResult PriceNewDestinations(MergeContext &merge)
 {
     using namespace mergesql;
-    return PhaseResult(merge, !Stopped(merge, 81) && Execute(merge, PriceRemainingRows(merge.NewPriceFactor), &merge.NewDestinationCount)
-           && !Stopped(merge, 82) && Execute(merge, RaiseNewDestinationPrices(merge.MinRate))
-           && !Stopped(merge, 83) && Execute(merge, MarkNewDestinations()));
+    return PhaseResult(merge, !Stopped(merge, 81)
+                                  && Execute(merge, PriceRemainingRows(merge.NewPriceFactor, merge.MinRate),
+                                             &merge.NewDestinationCount));
 }
 
 StageResult WriteBackTariff(MergeContext &merge)

@@ -27,6 +27,15 @@ QString ComputedPrice(const QString &purchaseColumn, double newPriceFactor)
     return QStringLiteral("ROUND(%1*%2+0.0049, 2)").arg(purchaseColumn, SqlNumber(newPriceFactor));
 }
 
+// The computed selling price, raised to the minimum where it lies below it.
+// A price that cannot be computed (no purchase price) stays empty, because
+// SQL's MAX() of an empty value is empty; on equal values MAX() keeps the
+// computed one.
+QString ComputedPriceAtLeast(const QString &purchaseColumn, double newPriceFactor, Currency minRate)
+{
+    return QStringLiteral("MAX(%1, %2)").arg(ComputedPrice(purchaseColumn, newPriceFactor), SqlNumber(minRate));
+}
+
 } // namespace
 
 // --- Start of the merge --------------------------------------------------------
@@ -177,22 +186,13 @@ QString MatchByPrefix()
         "ORDER BY Other.Price_EUR DESC, Other.rowid LIMIT 1)");
 }
 
-// A matched row whose old price was empty gets the computed price, marked by
-// its state raised by 10 while the minimum is applied to it (on any prefix).
-QString FillInMatchedPrices(double newPriceFactor)
+// A matched row whose old price was empty gets the computed price, at least
+// the minimum (on any prefix). One sweep sets both, as the rows it fills are
+// exactly those that the minimum may raise.
+QString FillInMatchedPrices(double newPriceFactor, Currency minRate)
 {
-    return QStringLiteral("UPDATE Import2 SET VkPreis=") + ComputedPrice(QStringLiteral("PreisEk"), newPriceFactor)
-           + QStringLiteral(", ImportState=ImportState+10 WHERE VkPreis IS NULL AND ImportState IS NOT NULL");
-}
-
-QString RaiseFilledInPrices(Currency minRate)
-{
-    return QStringLiteral("UPDATE Import2 SET VkPreis=%1 WHERE VkPreis<%1 AND ImportState>10").arg(SqlNumber(minRate));
-}
-
-QString UnmarkFilledInRows()
-{
-    return QStringLiteral("UPDATE Import2 SET ImportState=ImportState-10 WHERE ImportState>10");
+    return QStringLiteral("UPDATE Import2 SET VkPreis=") + ComputedPriceAtLeast(QStringLiteral("PreisEk"), newPriceFactor, minRate)
+           + QStringLiteral(" WHERE VkPreis IS NULL AND ImportState IS NOT NULL");
 }
 
 // --- PriceByDestinationVote and PriceByParentName ------------------------------------
@@ -247,23 +247,13 @@ QString AssignGroupPrice()
 }
 
 // --- PriceNewDestinations ----------------------------------------------------------
+
 // Every row still without a price gets the computed price, at least the
-// minimum, on any prefix; state 19 marks the rows of this step.
-
-QString PriceRemainingRows(double newPriceFactor)
+// minimum, on any prefix, and state 5.
+QString PriceRemainingRows(double newPriceFactor, Currency minRate)
 {
-    return QStringLiteral("UPDATE Import2 SET VkPreis=") + ComputedPrice(QStringLiteral("PreisEk"), newPriceFactor)
-           + QStringLiteral(", ImportState=19 WHERE VkPreis IS NULL AND ImportState IS NULL");
-}
-
-QString RaiseNewDestinationPrices(Currency minRate)
-{
-    return QStringLiteral("UPDATE Import2 SET VkPreis=%1 WHERE VkPreis<%1 AND ImportState=19").arg(SqlNumber(minRate));
-}
-
-QString MarkNewDestinations()
-{
-    return QStringLiteral("UPDATE Import2 SET ImportState=5 WHERE ImportState=19");
+    return QStringLiteral("UPDATE Import2 SET VkPreis=") + ComputedPriceAtLeast(QStringLiteral("PreisEk"), newPriceFactor, minRate)
+           + QStringLiteral(", ImportState=5 WHERE VkPreis IS NULL AND ImportState IS NULL");
 }
 
 // --- WriteBackTariff -------------------------------------------------------------

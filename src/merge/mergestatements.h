@@ -32,9 +32,7 @@ QStringList BuildTmpMaxPreisAndIndexes();
 // --- CarryOverSellingPrices ---------------------------------------------------
 QString MatchByName();
 QString MatchByPrefix();
-QString FillInMatchedPrices(double newPriceFactor);
-QString RaiseFilledInPrices(Currency minRate);
-QString UnmarkFilledInRows();
+QString FillInMatchedPrices(double newPriceFactor, Currency minRate);
 
 // --- PriceByDestinationVote and PriceByParentName ----------------------------
 QString CountUnpricedRows();                                // query: one number
@@ -44,9 +42,7 @@ QString FindParentRow();                                    // ?1 key of the par
 QString AssignGroupPrice();                                 // ?1 price, ?2 state, ?3 old name, ?4 rowid
 
 // --- PriceNewDestinations -----------------------------------------------------
-QString PriceRemainingRows(double newPriceFactor);
-QString RaiseNewDestinationPrices(Currency minRate);
-QString MarkNewDestinations();
+QString PriceRemainingRows(double newPriceFactor, Currency minRate);
 
 // --- WriteBackTariff ----------------------------------------------------------
 QString KeepMissingNationalRows();
