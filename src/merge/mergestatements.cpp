@@ -138,6 +138,7 @@ QString HasStagedRows()
 // tmpBestName: per name the higher of its two maxima and its smallest
 // spelling, looked up by key in the name match. A name with rows of both
 // edit flags thus takes the highest price of the name whatever its flag.
+// Rows without a name have no name to match and are left out of it.
 // The indexes serve the look-ups of the later phases: the names' keys and
 // purchase prices of Import2 for the vote and the parent search, the
 // prefixes of the copy for the prefix match and the kept national rows.
@@ -152,7 +153,8 @@ QStringList BuildTmpMaxPreisAndIndexes()
         QStringLiteral("CREATE TEMP TABLE tmpBestName (NameKey TEXT PRIMARY KEY, BestName TEXT, BestPrice NUMERIC) "
                        "WITHOUT ROWID"),
         QStringLiteral("INSERT INTO tmpBestName (NameKey, BestName, BestPrice) "
-                       "SELECT NameKey, MIN(Name), MAX(Price_EUR) FROM tmpMaxPreis GROUP BY NameKey"),
+                       "SELECT NameKey, MIN(Name), MAX(Price_EUR) FROM tmpMaxPreis WHERE NameKey IS NOT NULL "
+                       "GROUP BY NameKey"),
         QStringLiteral("CREATE INDEX NumbersPrevious_Number ON NumbersPrevious (Number)"),
         QStringLiteral("CREATE INDEX Import2_ZielKeyPreisEk ON Import2 (CaseKey(Ziel), PreisEk)"),
     };

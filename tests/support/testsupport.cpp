@@ -180,10 +180,12 @@ void TempTariff::AddNumber(const QString &number, const QString &name, const QVa
     auto sqlValue = [](const QVariant &value) {
         return value.isValid() ? value.toString() : QStringLiteral("NULL");
     };
+    // A null name is stored as NULL, an empty one as ''.
     QString quotedName = name;
     quotedName.replace(u'\'', QStringLiteral("''"));
+    quotedName = name.isNull() ? QStringLiteral("NULL") : u'\'' + quotedName + u'\'';
     Execute(QStringLiteral("INSERT INTO Numbers (Number, Name, Price_EUR, Rate_EK, GraceTime) "
-                           "VALUES ('%1', '%2', %3, %4, 0)")
+                           "VALUES ('%1', %2, %3, %4, 0)")
                 .arg(number, quotedName, sqlValue(priceEur), sqlValue(rateEk)));
 }
 
