@@ -254,10 +254,7 @@ StageResult CleanUpBeforeMerge(MergeContext &merge)
 StageResult PrepareMergeTables(MergeContext &merge)
 {
     using namespace mergesql;
-    if (Stopped(merge, 1) || !Execute(merge, MakeLowPricesNegative(merge.MinRate))
-        || Stopped(merge, 2) || !Execute(merge, FillInMissingPrices(merge.NewPriceFactor))
-        || Stopped(merge, 3) || !Execute(merge, RaiseComputedInternationalPrices(merge.MinRate))
-        || Stopped(merge, 4) || !Execute(merge, MakeNegativePricesPositive())
+    if (Stopped(merge, 1) || !Execute(merge, FillInAndCorrectTariffPrices(merge.NewPriceFactor, merge.MinRate))
         || Stopped(merge, 5) || !Execute(merge, CopyNumbersToPrevious())
         || Stopped(merge, 7) || !Execute(merge, DeleteNationalFormFromPrevious())
         || Stopped(merge, 8) || !Execute(merge, PreviousPrefixesToListForm())

@@ -68,31 +68,29 @@ QString ClearMissingIsEdited()
 }
 
 // --- PrepareMergeTables ----------------------------------------------------------
-// The first four statements fill in missing selling prices of Numbers without
-// disturbing existing low prices: prices below the minimum are hidden as
-// negative numbers, a computed price below the minimum is raised only for
-// international prefixes, then every negative price is made positive again.
 
-QString MakeLowPricesNegative(Currency minRate)
+// Fills in the missing selling prices of Numbers and turns negative ones
+// positive, leaving every other price as it is:
+// - a row without a price but with a purchase price gets the computed price;
+//   on an international prefix (00…) one between 0 and the minimum is raised
+//   to the minimum; a negative one (negative purchase price) turns positive
+//   without being raised;
+// - a negative price turns positive, and on an international prefix is
+//   raised to the minimum where it lies below it;
+// - prices from 0 up to below the minimum stay as they are, on any prefix.
+// The rows it leaves alone are neither read twice nor written.
+QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate)
 {
-    return QStringLiteral("UPDATE Numbers SET Price_EUR=-Price_EUR WHERE Price_EUR<") + SqlNumber(minRate);
-}
-
-QString FillInMissingPrices(double newPriceFactor)
-{
-    return QStringLiteral("UPDATE Numbers SET Price_EUR=") + ComputedPrice(QStringLiteral("Rate_EK"), newPriceFactor)
-           + QStringLiteral(" WHERE Price_EUR IS NULL AND Rate_EK IS NOT NULL");
-}
-
-QString RaiseComputedInternationalPrices(Currency minRate)
-{
-    return QStringLiteral("UPDATE Numbers SET Price_EUR=%1 WHERE Price_EUR<%1 AND Price_EUR>0 AND Number LIKE '00%'")
-        .arg(SqlNumber(minRate));
-}
-
-QString MakeNegativePricesPositive()
-{
-    return QStringLiteral("UPDATE Numbers SET Price_EUR=-Price_EUR WHERE Price_EUR<0");
+    const QString computed = ComputedPrice(QStringLiteral("Rate_EK"), newPriceFactor);
+    const QString minimum = SqlNumber(minRate);
+    return QStringLiteral(
+               "UPDATE Numbers SET Price_EUR = CASE "
+               "WHEN Price_EUR IS NULL THEN "
+               "CASE WHEN %1 > 0 AND %1 < %2 AND Number LIKE '00%' THEN %2 ELSE ABS(%1) END "
+               "WHEN -Price_EUR < %2 AND Number LIKE '00%' THEN %2 "
+               "ELSE -Price_EUR END "
+               "WHERE (Price_EUR IS NULL AND Rate_EK IS NOT NULL) OR Price_EUR < 0")
+        .arg(computed, minimum);
 }
 
 QString CopyNumbersToPrevious()

@@ -18,10 +18,7 @@ QString AddIsEditedColumn();                                //     only when Lis
 QString ClearMissingIsEdited();
 
 // --- PrepareMergeTables -------------------------------------------------------
-QString MakeLowPricesNegative(Currency minRate);
-QString FillInMissingPrices(double newPriceFactor);
-QString RaiseComputedInternationalPrices(Currency minRate);
-QString MakeNegativePricesPositive();
+QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate);
 QString CopyNumbersToPrevious();
 QString DeleteNationalFormFromPrevious();
 QString PreviousPrefixesToListForm();
