@@ -222,6 +222,15 @@ bool FindParentPrice(MergeContext &merge, SqliteStatement &lookup, Group &group)
     return true;
 }
 
+// The rows the name match priced; false after recording why not.
+bool CountNameMatches(MergeContext &merge)
+{
+    const std::optional<qint64> count = QueryNumber(merge, mergesql::CountNameMatches());
+    if (count)
+        merge.SameNameCount = int(*count);
+    return count.has_value();
+}
+
 } // namespace
 
 std::optional<MergeContext> CreateMergeContext(const PricingRule &rule, RunContext &context)
@@ -274,7 +283,7 @@ StageResult PrepareMergeTables(MergeContext &merge)
 StageResult CarryOverSellingPrices(MergeContext &merge)
 {
     using namespace mergesql;
-    return PhaseResult(merge, !Stopped(merge, 13) && Execute(merge, MatchByName(), &merge.SameNameCount)
+    return PhaseResult(merge, !Stopped(merge, 13) && Execute(merge, MatchByName()) && CountNameMatches(merge)
            && !Stopped(merge, 15) && Execute(merge, MatchByPrefix(), &merge.SamePrefixCount)
            && !Stopped(merge, 17) && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor, merge.MinRate)));
 }

@@ -162,13 +162,21 @@ QStringList BuildTmpMaxPreisAndIndexes()
 
 // Name match: the highest old selling price of the name (tmpBestName), and
 // its spelling as the old name; each staged row is counted once. The rows
-// are updated in one sweep, each looking its name up by key.
+// are updated in one sweep, each looking its name up by key. No row has a
+// price, an old name or a state yet, so a row whose name is not found keeps
+// what it has (nothing); sparing it a second look-up for the test would cost
+// more than writing it.
 QString MatchByName()
 {
     return QStringLiteral(
         "UPDATE Import2 SET (VkPreis, OldName, ImportState) = "
         "(SELECT BestPrice, BestName, 1 FROM tmpBestName WHERE NameKey = CaseKey(Import2.Ziel)) "
-        "WHERE ImportState IS NULL AND CaseKey(Ziel) IN (SELECT NameKey FROM tmpBestName)");
+        "WHERE ImportState IS NULL");
+}
+
+QString CountNameMatches()
+{
+    return QStringLiteral("SELECT COUNT(*) FROM Import2 WHERE ImportState = 1");
 }
 
 // Prefix match: the old row's selling price and name. A prefix that the old

@@ -28,6 +28,7 @@ QStringList BuildTmpMaxPreisAndIndexes();
 
 // --- CarryOverSellingPrices ---------------------------------------------------
 QString MatchByName();
+QString CountNameMatches();                                 // query: rows the name match priced
 QString MatchByPrefix();
 QString FillInMatchedPrices(double newPriceFactor, Currency minRate);
 
