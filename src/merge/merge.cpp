@@ -265,7 +265,6 @@ StageResult PrepareMergeTables(MergeContext &merge)
     using namespace mergesql;
     if (Stopped(merge, 1) || !Execute(merge, FillInAndCorrectTariffPrices(merge.NewPriceFactor, merge.MinRate))
         || Stopped(merge, 5) || !Execute(merge, CopyNumbersToPrevious())
-        || Stopped(merge, 7) || !Execute(merge, DeleteNationalFormFromPrevious())
         || Stopped(merge, 8) || !Execute(merge, PreviousPrefixesToListForm())
         || Stopped(merge, 9) || !Execute(merge, CleanUpStagedRows()))
         return PhaseResult(merge, false);
@@ -328,7 +327,6 @@ StageResult WriteBackTariff(MergeContext &merge)
 {
     using namespace mergesql;
     return PhaseResult(merge, !Stopped(merge, 84) && Execute(merge, KeepMissingNationalRows())
-           && !Stopped(merge, 86) && Execute(merge, StagedPrefixesToTariffForm())
            && !Stopped(merge, 88) && Execute(merge, EmptyNumbers())
            && !Stopped(merge, 90) && Execute(merge, FillNumbersFromStaging())
            && !Stopped(merge, 97) && Execute(merge, DropNumbersPrevious())

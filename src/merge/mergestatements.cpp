@@ -93,15 +93,12 @@ QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate)
         .arg(computed, minimum);
 }
 
+// Rows already stored in the list's national form have no place in the copy,
+// nor have rows without a prefix, which no staged row could match.
 QString CopyNumbersToPrevious()
 {
-    return QStringLiteral("CREATE TEMP TABLE NumbersPrevious AS SELECT * FROM main.Numbers");
-}
-
-// Rows already stored in the list's national form have no place in the copy.
-QString DeleteNationalFormFromPrevious()
-{
-    return QStringLiteral("DELETE FROM NumbersPrevious WHERE Number LIKE '0049%'");
+    return QStringLiteral("CREATE TEMP TABLE NumbersPrevious AS SELECT * FROM main.Numbers "
+                          "WHERE Number NOT LIKE '0049%'");
 }
 
 // Brings the copy's prefixes into the price list's form, each prefix by one
@@ -277,30 +274,24 @@ QString KeepMissingNationalRows()
         "AND Number NOT IN (SELECT Vorwahl FROM Import2 WHERE Vorwahl LIKE '0049%')");
 }
 
-// Back to the tariff's form, each prefix by one rule only: "0049" followed by
-// the rest becomes "0" followed by the rest, the marker "0111" is removed.
-// Run one after the other, the second rule would strip "0111" from a
-// national number that the first rule has just written (0049111 -> 0111 -> "").
-QString StagedPrefixesToTariffForm()
-{
-    return QStringLiteral(
-        "UPDATE Import2 SET Vorwahl = CASE "
-        "WHEN Vorwahl LIKE '0049%' THEN '0' || substr(Vorwahl, 5) "
-        "ELSE substr(Vorwahl, 5) END "
-        "WHERE Vorwahl LIKE '0049%' OR Vorwahl LIKE '0111%'");
-}
-
 QString EmptyNumbers()
 {
     return QStringLiteral("DELETE FROM Numbers");
 }
 
+// The prefixes go back to the tariff's form on the way, each by one rule
+// only: "0049" followed by the rest becomes "0" followed by the rest, the
+// marker "0111" is removed. Applied one after the other, the second rule
+// would strip "0111" from a national number that the first rule has just
+// written (0049111 -> 0111 -> "").
 // Grace times, profiles and edit flags of the old tariff are not carried
 // over; IsEdited takes the column's default.
 QString FillNumbersFromStaging()
 {
     return QStringLiteral("INSERT INTO Numbers (Number, Name, Price_EUR, Rate_EK, GraceTime, Profile) "
-                          "SELECT Vorwahl, Ziel, VkPreis, PreisEk, 0, NULL FROM Import2 ORDER BY rowid");
+                          "SELECT CASE WHEN Vorwahl LIKE '0049%' THEN '0' || substr(Vorwahl, 5) "
+                          "WHEN Vorwahl LIKE '0111%' THEN substr(Vorwahl, 5) ELSE Vorwahl END, "
+                          "Ziel, VkPreis, PreisEk, 0, NULL FROM Import2 ORDER BY rowid");
 }
 
 QString DropNumbersPrevious()

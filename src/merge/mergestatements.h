@@ -20,7 +20,6 @@ QString ClearMissingIsEdited();
 // --- PrepareMergeTables -------------------------------------------------------
 QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate);
 QString CopyNumbersToPrevious();
-QString DeleteNationalFormFromPrevious();
 QString PreviousPrefixesToListForm();
 QString CleanUpStagedRows();
 QString HasStagedRows();                                    // query: 0 or 1
@@ -44,7 +43,6 @@ QString PriceRemainingRows(double newPriceFactor, Currency minRate);
 
 // --- WriteBackTariff ----------------------------------------------------------
 QString KeepMissingNationalRows();
-QString StagedPrefixesToTariffForm();
 QString EmptyNumbers();
 QString FillNumbersFromStaging();
 QString DropNumbersPrevious();
