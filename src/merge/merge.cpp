@@ -264,8 +264,7 @@ StageResult PrepareMergeTables(MergeContext &merge)
 {
     using namespace mergesql;
     if (Stopped(merge, 1) || !Execute(merge, FillInAndCorrectTariffPrices(merge.NewPriceFactor, merge.MinRate))
-        || Stopped(merge, 5) || !Execute(merge, CopyNumbersToPrevious())
-        || Stopped(merge, 8) || !Execute(merge, PreviousPrefixesToListForm())
+        || Stopped(merge, 5) || !ExecuteAll(merge, CopyNumbersToPrevious())
         || Stopped(merge, 9) || !Execute(merge, CleanUpStagedRows()))
         return PhaseResult(merge, false);
 

@@ -93,26 +93,27 @@ QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate)
         .arg(computed, minimum);
 }
 
-// Rows already stored in the list's national form have no place in the copy,
-// nor have rows without a prefix, which no staged row could match.
-QString CopyNumbersToPrevious()
+// The copy of the old tariff that the matches read: prefix, name and prices
+// of each row, in the order the rows are stored.
+QStringList CopyNumbersToPrevious()
 {
-    return QStringLiteral("CREATE TEMP TABLE NumbersPrevious AS SELECT * FROM main.Numbers "
-                          "WHERE Number NOT LIKE '0049%'");
-}
-
-// Brings the copy's prefixes into the price list's form, each prefix by one
-// rule only: a number without a leading 0 gets the marker "0111", a national
-// number (one leading 0) becomes "0049" followed by the number without its 0.
-// One statement does both, because run one after the other the second rule
-// would convert the output of the first again (112 -> 0111112 -> 0049111112).
-QString PreviousPrefixesToListForm()
-{
-    return QStringLiteral(
-        "UPDATE NumbersPrevious SET Number = CASE "
-        "WHEN Number NOT LIKE '0%' THEN '0111' || Number "
-        "ELSE '0049' || substr(Number, 2) END "
-        "WHERE Number NOT LIKE '00%'");
+    return {
+        QStringLiteral("CREATE TEMP TABLE NumbersPrevious (Number VARCHAR(255), Name VARCHAR(255), "
+                       "Price_EUR CURRENCY, Rate_EK CURRENCY)"),
+        // Rows already stored in the list's national form have no place in
+        // the copy, nor have rows without a prefix, which no staged row could
+        // match. The other prefixes are copied in the price list's form, each
+        // by one rule only: a number without a leading 0 gets the marker
+        // "0111", a national number (one leading 0) becomes "0049" followed by
+        // the number without its 0. (Applied one after the other, the second
+        // rule would convert the output of the first again: 112 -> 0111112 ->
+        // 0049111112.)
+        QStringLiteral("INSERT INTO NumbersPrevious (Number, Name, Price_EUR, Rate_EK) "
+                       "SELECT CASE WHEN Number LIKE '00%' THEN Number "
+                       "WHEN Number LIKE '0%' THEN '0049' || substr(Number, 2) "
+                       "ELSE '0111' || Number END, Name, Price_EUR, Rate_EK "
+                       "FROM main.Numbers WHERE Number NOT LIKE '0049%' ORDER BY rowid"),
+    };
 }
 
 // Rows whose prefix is not a number and rows with a purchase price of 3 or

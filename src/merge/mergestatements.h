@@ -19,8 +19,7 @@ QString ClearMissingIsEdited();
 
 // --- PrepareMergeTables -------------------------------------------------------
 QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate);
-QString CopyNumbersToPrevious();
-QString PreviousPrefixesToListForm();
+QStringList CopyNumbersToPrevious();
 QString CleanUpStagedRows();
 QString HasStagedRows();                                    // query: 0 or 1
 QStringList BuildTmpMaxPreisAndIndexes();
