@@ -303,6 +303,8 @@ std::optional<QUrl> PriceListDownload::BeginRequest(const QString &customerId, b
                  .arg(serverText_));
         return std::nullopt;
     }
+    if (IsHttps(server))
+        KeepOpenSslFromCleaningUpAtExit();
     if (IsHttps(server) && !QSslSocket::supportsSsl()) {
         Fail(DownloadFailure::NotReachable,
              QStringLiteral("Der Preislisten-Server %1 verlangt HTTPS, aber OpenSSL fehlt (Debian-Paket libssl3).")

@@ -5,6 +5,9 @@
 #include <QSslSocket>
 
 #include <algorithm>
+#include <cstdint>
+
+#include <dlfcn.h>
 
 namespace preisliste {
 
@@ -72,6 +75,21 @@ QString Hint(const QList<QSslError> &errors)
 
 } // namespace
 
+void KeepOpenSslFromCleaningUpAtExit()
+{
+    static const bool done = [] {
+        // The library Qt's TLS plugin loads; it stays loaded for the plugin.
+        void *crypto = dlopen("libcrypto.so.3", RTLD_NOW | RTLD_GLOBAL);
+        if (!crypto)
+            return false;
+        using InitCrypto = int (*)(std::uint64_t options, const void *settings);
+        constexpr std::uint64_t kNoExitHandler = 0x00080000; // OPENSSL_INIT_NO_ATEXIT
+        const auto initCrypto = reinterpret_cast<InitCrypto>(dlsym(crypto, "OPENSSL_init_crypto"));
+        return initCrypto && initCrypto(kNoExitHandler, nullptr) == 1;
+    }();
+    Q_UNUSED(done);
+}
+
 QList<QSslCertificate> EnvironmentCaCertificates()
 {
     const QString file = qEnvironmentVariable("SSL_CERT_FILE");
@@ -82,6 +100,7 @@ QList<QSslCertificate> EnvironmentCaCertificates()
 
 QSslConfiguration ServerTlsConfiguration()
 {
+    KeepOpenSslFromCleaningUpAtExit();
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     const QList<QSslCertificate> fromEnvironment = EnvironmentCaCertificates();
     // Setting CA certificates ends Qt's loading of the system's on demand,

@@ -1,5 +1,7 @@
 #include "support/httptestserver.h"
 
+#include "pricelist/servertrust.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -32,6 +34,9 @@ public:
     // A connection is pending only once its handshake has succeeded.
     quint16 ListenEncrypted(const TlsIdentity &identity)
     {
+        // The server is the first to load OpenSSL in a test; the program
+        // would do this before its own first request.
+        KeepOpenSslFromCleaningUpAtExit();
         auto *server = new QSslServer(this);
         server_ = server;
         QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
