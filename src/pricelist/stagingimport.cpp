@@ -22,18 +22,6 @@ std::optional<QByteArray> TextValue(const std::optional<QString> &text)
     return text->toUtf8();
 }
 
-// The purchase price as the staging table keeps it, in whole 1/10000 €;
-// empty when the text holds no number or one beyond the currency range.
-std::optional<double> PriceValue(const std::optional<QString> &text)
-{
-    const std::optional<double> number = text ? TryReadLeadingNumber(*text) : std::nullopt;
-    if (!number)
-        return std::nullopt;
-    if (const auto price = Currency::TryFromDouble(*number))
-        return price->ToDouble();
-    return std::nullopt;
-}
-
 // Prices from here on are no calls' prices but a wrong column or a typo;
 // the merge has always dropped them.
 constexpr double kHighestPurchasePrice = 3.0;
@@ -49,19 +37,26 @@ std::optional<QString> PrefixProblem(const std::optional<QString> &prefix)
     return std::nullopt;
 }
 
-std::optional<QString> PriceProblem(const std::optional<QString> &text)
+// The purchase price of a data line as the staging table keeps it, in whole
+// 1/10000 €, or why the line is skipped.
+struct PriceCheck {
+    std::optional<QString> problem;
+    double price = 0.0;
+};
+
+PriceCheck CheckPrice(const std::optional<QString> &text)
 {
     if (!text || text->isEmpty())
-        return QStringLiteral("Preis fehlt");
+        return {QStringLiteral("Preis fehlt")};
     const std::optional<double> number = TryReadLeadingNumber(*text);
     if (!number)
-        return QStringLiteral("Preis ist keine Zahl");
+        return {QStringLiteral("Preis ist keine Zahl")};
     if (*number < 0)
-        return QStringLiteral("Preis ist negativ");
+        return {QStringLiteral("Preis ist negativ")};
     const std::optional<Currency> price = Currency::TryFromDouble(*number);
     if (!price || price->ToDouble() >= kHighestPurchasePrice)
-        return QStringLiteral("Preis von 3 € oder mehr");
-    return std::nullopt;
+        return {QStringLiteral("Preis von 3 € oder mehr")};
+    return {std::nullopt, price->ToDouble()};
 }
 
 // The one prepared insert of the import, run once per line inside the run's
@@ -76,14 +71,13 @@ public:
 
     bool IsPrepared() const { return !statement_.Failed(); }
 
-    bool Insert(const PriceListFields &fields)
+    bool Insert(const PriceListFields &fields, double price)
     {
         const std::optional<QByteArray> prefix = TextValue(fields[0]);
         const std::optional<QByteArray> destination = TextValue(fields[1]);
         BindText(1, prefix);
         BindText(2, destination);
-        // SkipReason() has let through only lines with a price.
-        statement_.BindDouble(3, PriceValue(fields[2]).value_or(0.0));
+        statement_.BindDouble(3, price);
         return statement_.Run();
     }
 
@@ -150,7 +144,9 @@ class SeparatorCheck {
 public:
     void Note(const QString &dataLine)
     {
-        semicolons_ = semicolons_ || dataLine.contains(u';');
+        if (semicolons_)
+            return; // one semicolon settles it
+        semicolons_ = dataLine.contains(u';');
         commas_ = commas_ || dataLine.contains(u',');
     }
     bool LooksCommaSeparated() const { return commas_ && !semicolons_; }
@@ -173,19 +169,25 @@ int PercentRead(const PriceListReader &reader)
     return reader.Size() > 0 ? int((reader.Position() * 100 + reader.Size() / 2) / reader.Size()) : 100;
 }
 
-} // namespace
-
-std::optional<QString> SkipReason(const QString &line, const PriceListFields &fields)
+// Why a data line is skipped, or the purchase price it is staged with.
+PriceCheck CheckDataLine(const QString &line, const PriceListFields &fields)
 {
     if (!fields[0]) {
         // A list saved with the wrong separator has one field per line.
         if (!line.contains(u';') && line.contains(u','))
-            return QStringLiteral("zu wenige Felder: Die Zeile ist mit „,“ getrennt, die Preisliste braucht „;“");
-        return QStringLiteral("zu wenige Felder (Vorwahl;Ziel;Preis)");
+            return {QStringLiteral("zu wenige Felder: Die Zeile ist mit „,“ getrennt, die Preisliste braucht „;“")};
+        return {QStringLiteral("zu wenige Felder (Vorwahl;Ziel;Preis)")};
     }
     if (auto problem = PrefixProblem(fields[0]))
-        return problem;
-    return PriceProblem(fields[2]);
+        return {problem};
+    return CheckPrice(fields[2]);
+}
+
+} // namespace
+
+std::optional<QString> SkipReason(const QString &line, const PriceListFields &fields)
+{
+    return CheckDataLine(line, fields).problem;
 }
 
 StageResult ImportPriceListFile(const QString &path, RunContext &context)
@@ -217,8 +219,10 @@ StageResult ImportPriceListFile(const QString &path, RunContext &context)
             continue; // an empty line between data lines carries nothing
         separators.Note(*line);
         const PriceListFields fields = ParseCsvLine(*line);
-        const std::optional<QString> reason = SkipReason(*line, fields);
-        const bool stored = reason ? skipped.Record(reader.LineNumber(), *line, *reason) : insert.Insert(fields);
+        const PriceCheck checked = CheckDataLine(*line, fields);
+        const std::optional<QString> &reason = checked.problem;
+        const bool stored =
+            reason ? skipped.Record(reader.LineNumber(), *line, *reason) : insert.Insert(fields, checked.price);
         if (reason && !firstSkipped)
             firstSkipped = QStringLiteral("Zeile %1: „%2“ – %3").arg(reader.LineNumber()).arg(*line, *reason);
         (reason ? skippedCount : stagedCount)++;
