@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -177,20 +178,20 @@ void AppendFixed(QByteArray &line, qint64 value, int decimals)
 {
     const bool negative = value < 0;
     quint64 magnitude = negative ? 0 - quint64(value) : quint64(value);
-    char digits[32];
-    int length = 0;
+    // Filled from the back, then appended in one piece.
+    char text[32];
+    char *start = std::end(text);
     for (int i = 0; i < decimals; ++i, magnitude /= 10)
-        digits[length++] = char('0' + magnitude % 10);
+        *--start = char('0' + magnitude % 10);
     if (decimals > 0)
-        digits[length++] = ',';
+        *--start = ',';
     do {
-        digits[length++] = char('0' + magnitude % 10);
+        *--start = char('0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude > 0);
     if (negative)
-        line += '-';
-    while (length > 0)
-        line += digits[--length];
+        *--start = '-';
+    line.append(start, std::end(text) - start);
 }
 
 // An amount with four decimals, as German spreadsheets read a number;
