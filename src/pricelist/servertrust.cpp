@@ -79,7 +79,7 @@ void KeepOpenSslFromCleaningUpAtExit()
 {
     static const bool done = [] {
         // The library Qt's TLS plugin loads; it stays loaded for the plugin.
-        void *crypto = dlopen("libcrypto.so.3", RTLD_NOW | RTLD_GLOBAL);
+        void *crypto = dlopen("libcrypto.so.3", RTLD_NOW | RTLD_LOCAL);
         if (!crypto)
             return false;
         using InitCrypto = int (*)(std::uint64_t options, const void *settings);
