@@ -33,9 +33,7 @@ void TariffSnapshot::Copy()
 {
     // A cache of its own keeps the copy of a usual tariff in memory; a very
     // large one spills to a temporary file rather than growing without bound.
-    // Larger pages make the sorted copy and the walk over it cheaper per row.
-    ok_ = connection_->Exec(QStringLiteral("PRAGMA temp.page_size = 16384"))
-          && connection_->Exec(QStringLiteral("PRAGMA temp.cache_size = -32768")) && connection_->Exec(kCopyStatement);
+    ok_ = connection_->Exec(QStringLiteral("PRAGMA temp.cache_size = -32768")) && connection_->Exec(kCopyStatement);
     if (!ok_)
         error_ = QStringLiteral("Der Stand vor dem Update kann nicht gelesen werden: ") + connection_->Error();
 }
