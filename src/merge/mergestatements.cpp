@@ -135,9 +135,8 @@ QString HasStagedRows()
 // spelling, looked up by key in the name match. A name with rows of both
 // edit flags thus takes the highest price of the name whatever its flag.
 // Rows without a name have no name to match and are left out of it.
-// The indexes serve the look-ups of the later phases: the names' keys and
-// purchase prices of Import2 for the vote and the parent search, the
-// prefixes of the copy for the prefix match and the kept national rows.
+// The index serves the look-ups of the later phases: the names' keys and
+// purchase prices of Import2 for the vote and the parent search.
 QStringList BuildTmpMaxPreisAndIndexes()
 {
     return {
@@ -151,7 +150,6 @@ QStringList BuildTmpMaxPreisAndIndexes()
         QStringLiteral("INSERT INTO tmpBestName (NameKey, BestName, BestPrice) "
                        "SELECT NameKey, MIN(Name), MAX(Price_EUR) FROM tmpMaxPreis WHERE NameKey IS NOT NULL "
                        "GROUP BY NameKey"),
-        QStringLiteral("CREATE INDEX NumbersPrevious_Number ON NumbersPrevious (Number)"),
         QStringLiteral("CREATE INDEX Import2_ZielKeyPreisEk ON Import2 (CaseKey(Ziel), PreisEk)"),
     };
 }
@@ -179,17 +177,18 @@ QString CountNameMatches()
 
 // Prefix match: the old row's selling price and name. A prefix that the old
 // tariff holds twice takes the row with the higher selling price (a price
-// beats none); on equal prices the row stored first wins. The winner is
-// looked up per staged row through the copy's prefix index, so each staged
-// row is joined to one old row and counted once.
+// beats none); on equal prices the row stored first wins. Only the old rows
+// whose prefix a staged row still lacking a price has are ranked, so the
+// copy of the old tariff needs no index of its own; each staged row is
+// joined to the one winner of its prefix and counted once.
 QString MatchByPrefix()
 {
     return QStringLiteral(
         "UPDATE Import2 SET VkPreis = Best.Price_EUR, OldName = Best.Name, ImportState = 2 "
-        "FROM NumbersPrevious AS Best "
-        "WHERE Import2.ImportState IS NULL AND Best.Number = Import2.Vorwahl "
-        "AND Best.rowid = (SELECT Other.rowid FROM NumbersPrevious AS Other WHERE Other.Number = Best.Number "
-        "ORDER BY Other.Price_EUR DESC, Other.rowid LIMIT 1)");
+        "FROM (SELECT Number, Name, Price_EUR, "
+        "ROW_NUMBER() OVER (PARTITION BY Number ORDER BY Price_EUR DESC, rowid) AS Rank "
+        "FROM NumbersPrevious WHERE Number IN (SELECT Vorwahl FROM Import2 WHERE ImportState IS NULL)) AS Best "
+        "WHERE Best.Rank = 1 AND Import2.ImportState IS NULL AND Import2.Vorwahl = Best.Number");
 }
 
 // A matched row whose old price was empty gets the computed price, at least
