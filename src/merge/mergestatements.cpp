@@ -129,27 +129,35 @@ QString HasStagedRows()
 }
 
 // tmpMaxPreis: per destination name (its key) and edit flag the highest
-// selling price of Numbers after the fill-in. Of several spellings of one
-// name the binary smallest is kept.
+// selling price of Numbers after the fill-in (an empty price counts as none,
+// a price beats none). Of several spellings of one name the binary smallest
+// is kept. Rows without a name have no name to match and are left out.
+// The rows are gathered in one sweep, each folded into its name's row by
+// key, which is rewritten only when the row brings a higher price or a
+// smaller spelling: a tariff has many rows per name, and grouping them by
+// sorting a million rows took three times as long.
 // tmpBestName: per name the higher of its two maxima and its smallest
 // spelling, looked up by key in the name match. A name with rows of both
 // edit flags thus takes the highest price of the name whatever its flag.
-// Rows without a name have no name to match and are left out of it.
 // The index serves the look-ups of the later phases: the names' keys and
 // purchase prices of Import2 for the vote and the parent search.
 QStringList BuildTmpMaxPreisAndIndexes()
 {
     return {
-        QStringLiteral("CREATE TEMP TABLE tmpMaxPreis (NameKey TEXT, Name TEXT, Price_EUR NUMERIC, "
-                       "IsEdited INTEGER, Eins INTEGER)"),
+        QStringLiteral("CREATE TEMP TABLE tmpMaxPreis (NameKey TEXT NOT NULL, Name TEXT, Price_EUR NUMERIC, "
+                       "IsEdited INTEGER NOT NULL, Eins INTEGER, PRIMARY KEY (NameKey, IsEdited)) WITHOUT ROWID"),
         QStringLiteral("INSERT INTO tmpMaxPreis (NameKey, Name, Price_EUR, IsEdited, Eins) "
-                       "SELECT CaseKey(Name), MIN(Name), MAX(Price_EUR), IsEdited, 1 FROM main.Numbers "
-                       "GROUP BY CaseKey(Name), IsEdited"),
+                       "SELECT CaseKey(Name), Name, Price_EUR, IsEdited, 1 FROM main.Numbers WHERE Name IS NOT NULL "
+                       "ON CONFLICT (NameKey, IsEdited) DO UPDATE SET "
+                       "Name = MIN(Name, excluded.Name), "
+                       "Price_EUR = CASE WHEN Price_EUR IS NULL OR excluded.Price_EUR > Price_EUR "
+                       "THEN excluded.Price_EUR ELSE Price_EUR END "
+                       "WHERE excluded.Name < Name OR excluded.Price_EUR > Price_EUR "
+                       "OR (Price_EUR IS NULL AND excluded.Price_EUR IS NOT NULL)"),
         QStringLiteral("CREATE TEMP TABLE tmpBestName (NameKey TEXT PRIMARY KEY, BestName TEXT, BestPrice NUMERIC) "
                        "WITHOUT ROWID"),
         QStringLiteral("INSERT INTO tmpBestName (NameKey, BestName, BestPrice) "
-                       "SELECT NameKey, MIN(Name), MAX(Price_EUR) FROM tmpMaxPreis WHERE NameKey IS NOT NULL "
-                       "GROUP BY NameKey"),
+                       "SELECT NameKey, MIN(Name), MAX(Price_EUR) FROM tmpMaxPreis GROUP BY NameKey"),
         QStringLiteral("CREATE INDEX Import2_ZielKeyPreisEk ON Import2 (CaseKey(Ziel), PreisEk)"),
     };
 }

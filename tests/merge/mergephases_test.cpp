@@ -70,6 +70,50 @@ TEST_F(MergePhases, OneNameSpelledTwiceInTheOldTariffIsOneName)
     EXPECT_EQ(runner.Merge().SameNameCount, 1);
 }
 
+const QVariant kNoPrice;
+
+struct NameRowsCase {
+    const char *name;
+    std::vector<std::pair<QString, QVariant>> oldRows; // spelling and selling price, in stored order
+    QString staged;                                    // the staged row as Staged() shows it
+};
+
+void PrintTo(const NameRowsCase &nameRows, std::ostream *os)
+{
+    *os << nameRows.name;
+}
+
+class OldRowsOfOneName : public MergeFixture, public testing::WithParamInterface<NameRowsCase> {};
+
+// Whatever the order of the old rows, a name takes its highest price (a
+// price beats none) and its binary smallest spelling as the old name.
+TEST_P(OldRowsOfOneName, GiveTheHighestPriceAndTheSmallestSpelling)
+{
+    int number = 0;
+    // A row without a price has no purchase price either, so that the
+    // preparation leaves it without one.
+    for (const auto &[spelling, price] : GetParam().oldRows)
+        tariff.AddNumber(QStringLiteral("003%1").arg(++number), spelling, price, price.isValid() ? QVariant(0.1) : kNoPrice);
+    Stage({{"00339", "FRANCE", "0.1"}});
+    PhaseRunner runner(*this, rule, progress, messages);
+    ASSERT_TRUE(runner.PriceStagedRows());
+    EXPECT_EQ(runner.Staged(), QStringList({GetParam().staged}));
+    EXPECT_EQ(runner.Merge().SameNameCount, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, OldRowsOfOneName,
+    testing::Values(NameRowsCase{"HigherPriceLater", {{"france", 0.2}, {"France", 0.3}}, "00339|FRANCE|0.3|1|France"},
+                    NameRowsCase{"HigherPriceFirst", {{"France", 0.3}, {"france", 0.2}}, "00339|FRANCE|0.3|1|France"},
+                    NameRowsCase{"SmallerSpellingLaterWithLowerPrice",
+                                 {{"france", 0.3}, {"France", 0.2}},
+                                 "00339|FRANCE|0.3|1|France"},
+                    NameRowsCase{"PriceAfterNone", {{"France", kNoPrice}, {"france", 0.2}}, "00339|FRANCE|0.2|1|France"},
+                    NameRowsCase{"NoneAfterPrice", {{"france", 0.2}, {"France", kNoPrice}}, "00339|FRANCE|0.2|1|France"},
+                    NameRowsCase{"NoPriceAtAll", {{"france", kNoPrice}, {"France", kNoPrice}}, "00339|FRANCE|0.12|1|France"},
+                    NameRowsCase{"OneRowOnly", {{"france", 0.25}}, "00339|FRANCE|0.25|1|france"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST_F(MergePhases, FactorDividesTheMarginOnceMore)
 {
     rule.SetVAT(0.19);
