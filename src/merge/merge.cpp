@@ -275,7 +275,7 @@ StageResult PrepareMergeTables(MergeContext &merge)
         return PhaseResult(merge, false);
     if (*hasRows == 0)
         return StageResult::Failed(kNoValidEntriesMessage, FailureKind::Sentence);
-    return PhaseResult(merge, !Stopped(merge, 10) && ExecuteAll(merge, BuildTmpMaxPreisAndIndexes()));
+    return PhaseResult(merge, !Stopped(merge, 10) && ExecuteAll(merge, BuildTmpMaxPreisAndIndex()));
 }
 
 StageResult CarryOverSellingPrices(MergeContext &merge)

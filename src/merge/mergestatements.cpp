@@ -141,7 +141,7 @@ QString HasStagedRows()
 // edit flags thus takes the highest price of the name whatever its flag.
 // The index serves the look-ups of the later phases: the names' keys and
 // purchase prices of Import2 for the vote and the parent search.
-QStringList BuildTmpMaxPreisAndIndexes()
+QStringList BuildTmpMaxPreisAndIndex()
 {
     return {
         QStringLiteral("CREATE TEMP TABLE tmpMaxPreis (NameKey TEXT NOT NULL, Name TEXT, Price_EUR NUMERIC, "

@@ -22,7 +22,7 @@ QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate);
 QStringList CopyNumbersToPrevious();
 QString CleanUpStagedRows();
 QString HasStagedRows();                                    // query: 0 or 1
-QStringList BuildTmpMaxPreisAndIndexes();
+QStringList BuildTmpMaxPreisAndIndex();
 
 // --- CarryOverSellingPrices ---------------------------------------------------
 QString MatchByName();
