@@ -204,7 +204,8 @@ QString MatchByPrefix()
 // exactly those that the minimum may raise.
 QString FillInMatchedPrices(double newPriceFactor, Currency minRate)
 {
-    return QStringLiteral("UPDATE Import2 SET VkPreis=") + ComputedPriceAtLeast(QStringLiteral("PreisEk"), newPriceFactor, minRate)
+    return QStringLiteral("UPDATE Import2 SET VkPreis=")
+           + ComputedPriceAtLeast(QStringLiteral("PreisEk"), newPriceFactor, minRate)
            + QStringLiteral(" WHERE VkPreis IS NULL AND ImportState IS NOT NULL");
 }
 
@@ -265,7 +266,8 @@ QString AssignGroupPrice()
 // minimum, on any prefix, and state 5.
 QString PriceRemainingRows(double newPriceFactor, Currency minRate)
 {
-    return QStringLiteral("UPDATE Import2 SET VkPreis=") + ComputedPriceAtLeast(QStringLiteral("PreisEk"), newPriceFactor, minRate)
+    return QStringLiteral("UPDATE Import2 SET VkPreis=")
+           + ComputedPriceAtLeast(QStringLiteral("PreisEk"), newPriceFactor, minRate)
            + QStringLiteral(", ImportState=5 WHERE VkPreis IS NULL AND ImportState IS NULL");
 }
 

@@ -93,7 +93,8 @@ TEST_P(OldRowsOfOneName, GiveTheHighestPriceAndTheSmallestSpelling)
     // A row without a price has no purchase price either, so that the
     // preparation leaves it without one.
     for (const auto &[spelling, price] : GetParam().oldRows)
-        tariff.AddNumber(QStringLiteral("003%1").arg(++number), spelling, price, price.isValid() ? QVariant(0.1) : kNoPrice);
+        tariff.AddNumber(QStringLiteral("003%1").arg(++number), spelling, price,
+                         price.isValid() ? QVariant(0.1) : kNoPrice);
     Stage({{"00339", "FRANCE", "0.1"}});
     PhaseRunner runner(*this, rule, progress, messages);
     ASSERT_TRUE(runner.PriceStagedRows());
@@ -108,9 +109,15 @@ INSTANTIATE_TEST_SUITE_P(
                     NameRowsCase{"SmallerSpellingLaterWithLowerPrice",
                                  {{"france", 0.3}, {"France", 0.2}},
                                  "00339|FRANCE|0.3|1|France"},
-                    NameRowsCase{"PriceAfterNone", {{"France", kNoPrice}, {"france", 0.2}}, "00339|FRANCE|0.2|1|France"},
-                    NameRowsCase{"NoneAfterPrice", {{"france", 0.2}, {"France", kNoPrice}}, "00339|FRANCE|0.2|1|France"},
-                    NameRowsCase{"NoPriceAtAll", {{"france", kNoPrice}, {"France", kNoPrice}}, "00339|FRANCE|0.12|1|France"},
+                    NameRowsCase{"PriceAfterNone",
+                                 {{"France", kNoPrice}, {"france", 0.2}},
+                                 "00339|FRANCE|0.2|1|France"},
+                    NameRowsCase{"NoneAfterPrice",
+                                 {{"france", 0.2}, {"France", kNoPrice}},
+                                 "00339|FRANCE|0.2|1|France"},
+                    NameRowsCase{"NoPriceAtAll",
+                                 {{"france", kNoPrice}, {"France", kNoPrice}},
+                                 "00339|FRANCE|0.12|1|France"},
                     NameRowsCase{"OneRowOnly", {{"france", 0.25}}, "00339|FRANCE|0.25|1|france"}),
     [](const auto &info) { return std::string(info.param.name); });
 
