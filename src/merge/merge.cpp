@@ -264,8 +264,7 @@ StageResult PrepareMergeTables(MergeContext &merge)
 {
     using namespace mergesql;
     if (Stopped(merge, 1) || !Execute(merge, FillInAndCorrectTariffPrices(merge.NewPriceFactor, merge.MinRate))
-        || Stopped(merge, 5) || !ExecuteAll(merge, CopyNumbersToPrevious())
-        || Stopped(merge, 9) || !Execute(merge, CleanUpStagedRows()))
+        || Stopped(merge, 5) || !Execute(merge, CleanUpStagedRows()))
         return PhaseResult(merge, false);
 
     // A list without one usable row would replace the whole tariff by the
@@ -328,7 +327,6 @@ StageResult WriteBackTariff(MergeContext &merge)
     return PhaseResult(merge, !Stopped(merge, 84) && Execute(merge, KeepMissingNationalRows())
            && !Stopped(merge, 88) && Execute(merge, EmptyNumbers())
            && !Stopped(merge, 90) && Execute(merge, FillNumbersFromStaging())
-           && !Stopped(merge, 97) && Execute(merge, DropNumbersPrevious())
            && !Stopped(merge, 99) && ExecuteAll(merge, DropStagingAndTmpMaxPreis())
            && !Stopped(merge, 100));
 }

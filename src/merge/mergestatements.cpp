@@ -4,7 +4,7 @@
 #include "merge/sqlnumber.h"
 
 // Conventions of these statements:
-// - The working tables (Import2, NumbersPrevious, tmpMaxPreis, tmpBestName) live in the
+// - The working tables (Import2, tmpMaxPreis, tmpBestName) live in the
 //   connection's temporary schema, never in the tariff file: the commit then
 //   writes and syncs only Numbers, the file does not grow from run to run,
 //   and the tables vanish with the connection, whatever happened to the run.
@@ -12,6 +12,9 @@
 //   letter, umlauts included, through their key CaseKey(name): each name is
 //   folded once, and the keys are compared, grouped and indexed byte by byte.
 // - Dial prefixes are digits and compare as they are.
+// - Numbers keeps the old tariff, as filled in and corrected at the start,
+//   until the write-back empties it: the matches read it there, rather than
+//   from a copy of a million rows.
 // - Where the old tariff offers several candidates for one staged row, a
 //   fixed rule picks the winner, so that the same input always gives the same
 //   tariff; each rule is written next to its statement.
@@ -35,6 +38,23 @@ QString ComputedPriceAtLeast(const QString &purchaseColumn, double newPriceFacto
 {
     return QStringLiteral("MAX(%1, %2)").arg(ComputedPrice(purchaseColumn, newPriceFactor), SqlNumber(minRate));
 }
+
+// The prefix of an old tariff row in the price list's form, by one rule
+// only: a number without a leading 0 gets the marker "0111", a national
+// number (one leading 0) becomes "0049" followed by the number without its
+// 0. (Applied one after the other, the second rule would convert the output
+// of the first again: 112 -> 0111112 -> 0049111112.) Typed as text, as the
+// staged prefixes are, so that the engine may look the two up in each other
+// by an index; without the type it ranks every staged row against every
+// old candidate.
+const QString kOldPrefixInListForm = QStringLiteral(
+    "CAST(CASE WHEN Number LIKE '00%' THEN Number WHEN Number LIKE '0%' THEN '0049' || substr(Number, 2) "
+    "ELSE '0111' || Number END AS TEXT)");
+
+// The old rows the prefix match may take: rows already stored in the list's
+// national form have no place among them, nor have rows without a prefix,
+// which no staged row could match.
+const QString kOldRowsToMatch = QStringLiteral("Number NOT LIKE '0049%'");
 
 } // namespace
 
@@ -91,29 +111,6 @@ QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate)
                "ELSE -Price_EUR END "
                "WHERE (Price_EUR IS NULL AND Rate_EK IS NOT NULL) OR Price_EUR < 0")
         .arg(computed, minimum);
-}
-
-// The copy of the old tariff that the matches read: prefix, name and prices
-// of each row, in the order the rows are stored.
-QStringList CopyNumbersToPrevious()
-{
-    return {
-        QStringLiteral("CREATE TEMP TABLE NumbersPrevious (Number VARCHAR(255), Name VARCHAR(255), "
-                       "Price_EUR CURRENCY, Rate_EK CURRENCY)"),
-        // Rows already stored in the list's national form have no place in
-        // the copy, nor have rows without a prefix, which no staged row could
-        // match. The other prefixes are copied in the price list's form, each
-        // by one rule only: a number without a leading 0 gets the marker
-        // "0111", a national number (one leading 0) becomes "0049" followed by
-        // the number without its 0. (Applied one after the other, the second
-        // rule would convert the output of the first again: 112 -> 0111112 ->
-        // 0049111112.)
-        QStringLiteral("INSERT INTO NumbersPrevious (Number, Name, Price_EUR, Rate_EK) "
-                       "SELECT CASE WHEN Number LIKE '00%' THEN Number "
-                       "WHEN Number LIKE '0%' THEN '0049' || substr(Number, 2) "
-                       "ELSE '0111' || Number END, Name, Price_EUR, Rate_EK "
-                       "FROM main.Numbers WHERE Number NOT LIKE '0049%' ORDER BY rowid"),
-    };
 }
 
 // Rows whose prefix is not a number and rows with a purchase price of 3 or
@@ -186,17 +183,18 @@ QString CountNameMatches()
 // Prefix match: the old row's selling price and name. A prefix that the old
 // tariff holds twice takes the row with the higher selling price (a price
 // beats none); on equal prices the row stored first wins. Only the old rows
-// whose prefix a staged row still lacking a price has are ranked, so the
-// copy of the old tariff needs no index of its own; each staged row is
-// joined to the one winner of its prefix and counted once.
+// whose prefix a staged row still lacking a price has are ranked; each
+// staged row is joined to the one winner of its prefix and counted once.
 QString MatchByPrefix()
 {
     return QStringLiteral(
-        "UPDATE Import2 SET VkPreis = Best.Price_EUR, OldName = Best.Name, ImportState = 2 "
-        "FROM (SELECT Number, Name, Price_EUR, "
-        "ROW_NUMBER() OVER (PARTITION BY Number ORDER BY Price_EUR DESC, rowid) AS Rank "
-        "FROM NumbersPrevious WHERE Number IN (SELECT Vorwahl FROM Import2 WHERE ImportState IS NULL)) AS Best "
-        "WHERE Best.Rank = 1 AND Import2.ImportState IS NULL AND Import2.Vorwahl = Best.Number");
+               "UPDATE Import2 SET VkPreis = Best.Price_EUR, OldName = Best.Name, ImportState = 2 "
+               "FROM (SELECT Prefix, Name, Price_EUR, "
+               "ROW_NUMBER() OVER (PARTITION BY Prefix ORDER BY Price_EUR DESC, StoredAt) AS Rank "
+               "FROM (SELECT %1 AS Prefix, Name, Price_EUR, rowid AS StoredAt FROM main.Numbers WHERE %2) "
+               "WHERE Prefix IN (SELECT Vorwahl FROM Import2 WHERE ImportState IS NULL)) AS Best "
+               "WHERE Best.Rank = 1 AND Import2.ImportState IS NULL AND Import2.Vorwahl = Best.Prefix")
+        .arg(kOldPrefixInListForm, kOldRowsToMatch);
 }
 
 // A matched row whose old price was empty gets the computed price, at least
@@ -274,14 +272,17 @@ QString PriceRemainingRows(double newPriceFactor, Currency minRate)
 // --- WriteBackTariff -------------------------------------------------------------
 
 // National rows of the old tariff that the list lacks stay, with their old
-// names and prices (state 6). International rows and rows without a leading
-// 0 that the list lacks are not kept.
+// names and prices (state 6), in the order they are stored. International
+// rows and rows without a leading 0 that the list lacks are not kept, nor
+// are rows already stored in the list's national form.
 QString KeepMissingNationalRows()
 {
     return QStringLiteral(
         "INSERT INTO Import2 (Vorwahl, Ziel, VkPreis, ImportState, PreisEk) "
-        "SELECT Number, Name, Price_EUR, 6, Rate_EK FROM NumbersPrevious WHERE Number LIKE '0049%' "
-        "AND Number NOT IN (SELECT Vorwahl FROM Import2 WHERE Vorwahl LIKE '0049%')");
+        "SELECT '0049' || substr(Number, 2), Name, Price_EUR, 6, Rate_EK FROM main.Numbers "
+        "WHERE Number LIKE '0%' AND Number NOT LIKE '00%' "
+        "AND '0049' || substr(Number, 2) NOT IN (SELECT Vorwahl FROM Import2 WHERE Vorwahl LIKE '0049%') "
+        "ORDER BY rowid");
 }
 
 QString EmptyNumbers()
@@ -302,11 +303,6 @@ QString FillNumbersFromStaging()
                           "SELECT CASE WHEN Vorwahl LIKE '0049%' THEN '0' || substr(Vorwahl, 5) "
                           "WHEN Vorwahl LIKE '0111%' THEN substr(Vorwahl, 5) ELSE Vorwahl END, "
                           "Ziel, VkPreis, PreisEk, 0, NULL FROM Import2 ORDER BY rowid");
-}
-
-QString DropNumbersPrevious()
-{
-    return QStringLiteral("DROP TABLE NumbersPrevious");
 }
 
 QStringList DropStagingAndTmpMaxPreis()

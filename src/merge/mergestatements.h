@@ -19,7 +19,6 @@ QString ClearMissingIsEdited();
 
 // --- PrepareMergeTables -------------------------------------------------------
 QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate);
-QStringList CopyNumbersToPrevious();
 QString CleanUpStagedRows();
 QString HasStagedRows();                                    // query: 0 or 1
 QStringList BuildTmpMaxPreisAndIndex();
@@ -44,7 +43,6 @@ QString PriceRemainingRows(double newPriceFactor, Currency minRate);
 QString KeepMissingNationalRows();
 QString EmptyNumbers();
 QString FillNumbersFromStaging();
-QString DropNumbersPrevious();
 QStringList DropStagingAndTmpMaxPreis();
 
 } // namespace preisliste::mergesql

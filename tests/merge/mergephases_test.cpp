@@ -2,6 +2,8 @@
 // Import2 before the write-back drops it.
 #include "mergefixture.h"
 
+#include "merge/mergestatements.h"
+
 namespace preisliste::test {
 namespace {
 
@@ -120,6 +122,18 @@ INSTANTIATE_TEST_SUITE_P(
                                  "00339|FRANCE|0.12|1|France"},
                     NameRowsCase{"OneRowOnly", {{"france", 0.25}}, "00339|FRANCE|0.25|1|france"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// The prefix match reads the old tariff with its prefixes converted on the
+// fly; each staged row must find its winner through a look-up by prefix, not
+// by going through all winners (a million-row update would never end).
+TEST_F(MergePhases, PrefixMatchLooksTheWinnerUpByPrefix)
+{
+    tariff.AddNumber("0033", "France", 0.2, 0.1);
+    Stage({{"0033", "Neu", "0.1"}});
+    const auto connection = OpenStaged();
+    const QStringList plan = QueryRows(*connection, QStringLiteral("EXPLAIN QUERY PLAN ") + mergesql::MatchByPrefix());
+    EXPECT_TRUE(plan.filter(QStringLiteral("Prefix=?")).size() == 1) << plan.join(u'\n').toStdString();
+}
 
 TEST_F(MergePhases, FactorDividesTheMarginOnceMore)
 {
