@@ -170,6 +170,37 @@ std::optional<double> SqliteStatement::Price(int column) const
     return Double(column);
 }
 
+void SqliteStatement::BindValue(int index, const SqlValue &value)
+{
+    if (value.IsValid())
+        sqlite3_bind_value(statement_, index, value.Get());
+    else
+        BindNull(index);
+}
+
+SqlValue SqliteStatement::Value(int column) const
+{
+    return SqlValue(sqlite3_column_value(statement_, column));
+}
+
+SqlValue::SqlValue(const sqlite3_value *value) : value_(value ? sqlite3_value_dup(value) : nullptr) {}
+
+SqlValue::~SqlValue()
+{
+    sqlite3_value_free(value_);
+}
+
+SqlValue::SqlValue(SqlValue &&other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
+
+SqlValue &SqlValue::operator=(SqlValue &&other) noexcept
+{
+    if (this != &other) {
+        sqlite3_value_free(value_);
+        value_ = std::exchange(other.value_, nullptr);
+    }
+    return *this;
+}
+
 void SqliteStatement::NoteError()
 {
     error_ = DescribeSqliteError(handle_);

@@ -8,10 +8,31 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_value;
 
 namespace preisliste {
 
 class SqliteConnection;
+
+// A copy of one value of a result, whatever its type, to be bound again
+// exactly as it was read. Empty (no value at all) when default-made or when
+// the copy could not be made.
+class SqlValue {
+public:
+    SqlValue() = default;
+    explicit SqlValue(const sqlite3_value *value);
+    ~SqlValue();
+    SqlValue(SqlValue &&other) noexcept;
+    SqlValue &operator=(SqlValue &&other) noexcept;
+    SqlValue(const SqlValue &) = delete;
+    SqlValue &operator=(const SqlValue &) = delete;
+
+    bool IsValid() const { return value_ != nullptr; }
+    const sqlite3_value *Get() const { return value_; }
+
+private:
+    sqlite3_value *value_ = nullptr;
+};
 
 // One prepared statement on a SqliteConnection: what every stage runs, from
 // the import's insert per line to the report's walk over a tariff. Names
@@ -39,6 +60,8 @@ public:
     void BindInt64(int index, qint64 value);
     void BindNull(int index);
     void BindPrice(int index, std::optional<double> price);
+    // Binds a copied value as it was; an empty one as Null.
+    void BindValue(int index, const SqlValue &value);
 
     // Steps once. True with a row; false at the end or on an error (Failed()).
     bool Next();
@@ -59,6 +82,7 @@ public:
     QByteArrayView Utf8(int column) const;
     QString Text(int column) const;
     std::optional<double> Price(int column) const; // empty when Null
+    SqlValue Value(int column) const;
 
     bool Failed() const { return !error_.isEmpty(); }
     const QString &Error() const { return error_; }

@@ -260,13 +260,19 @@ StageResult CleanUpBeforeMerge(MergeContext &merge)
                                   && Execute(merge, ClearMissingIsEdited()));
 }
 
-StageResult PrepareMergeTables(MergeContext &merge)
+StageResult PrepareNameLookup(MergeContext &merge)
 {
     using namespace mergesql;
-    if (Stopped(merge, 1) || !Execute(merge, FillInAndCorrectTariffPrices(merge.NewPriceFactor, merge.MinRate))
-        || Stopped(merge, 5) || !Execute(merge, CleanUpStagedRows()))
-        return PhaseResult(merge, false);
+    return PhaseResult(merge, !Stopped(merge, 1)
+                                  && Execute(merge, FillInAndCorrectTariffPrices(merge.NewPriceFactor, merge.MinRate))
+                                  && !Stopped(merge, 5) && ExecuteAll(merge, BuildNameLookup()));
+}
 
+StageResult PrepareStagedRows(MergeContext &merge)
+{
+    using namespace mergesql;
+    if (Stopped(merge, 9) || !Execute(merge, CleanUpStagedRows()))
+        return PhaseResult(merge, false);
     // A list without one usable row would replace the whole tariff by the
     // kept national rows.
     const std::optional<qint64> hasRows = QueryNumber(merge, HasStagedRows());
@@ -274,15 +280,19 @@ StageResult PrepareMergeTables(MergeContext &merge)
         return PhaseResult(merge, false);
     if (*hasRows == 0)
         return StageResult::Failed(kNoValidEntriesMessage, FailureKind::Sentence);
-    return PhaseResult(merge, !Stopped(merge, 10) && ExecuteAll(merge, BuildTmpMaxPreisAndIndex()));
+    return PhaseResult(merge, !Stopped(merge, 10) && Execute(merge, IndexStagedNames()));
 }
 
+// The rows the import matched by name as it stored them need no second
+// look-up; they are only counted.
 StageResult CarryOverSellingPrices(MergeContext &merge)
 {
     using namespace mergesql;
-    return PhaseResult(merge, !Stopped(merge, 13) && Execute(merge, MatchByName()) && CountNameMatches(merge)
-           && !Stopped(merge, 15) && Execute(merge, MatchByPrefix(), &merge.SamePrefixCount)
-           && !Stopped(merge, 17) && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor, merge.MinRate)));
+    const bool matchNames = merge.namesMatched == NamesMatched::ByTheMerge;
+    return PhaseResult(merge, !Stopped(merge, 13) && (!matchNames || Execute(merge, MatchByName()))
+                                  && CountNameMatches(merge) && !Stopped(merge, 15)
+                                  && Execute(merge, MatchByPrefix(), &merge.SamePrefixCount) && !Stopped(merge, 17)
+                                  && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor, merge.MinRate)));
 }
 
 StageResult PriceByDestinationVote(MergeContext &merge)
@@ -344,17 +354,53 @@ QString UpdateStatisticsText(const MergeContext &merge)
     }.join(QStringLiteral("\r\n"));
 }
 
-StageResult MergePriceList(const PricingRule &rule, RunContext &context, MergeStatistics *statistics)
+namespace {
+
+// Runs `phases` in order on `merge`, up to the first that does not finish.
+template <typename... Phase>
+StageResult RunPhases(MergeContext &merge, Phase... phases)
+{
+    StageResult result = StageResult::Done();
+    for (const auto phase : {phases...}) {
+        result = phase(merge);
+        if (!result.IsDone())
+            break;
+    }
+    return result;
+}
+
+const QString kRuleNotANumber = QStringLiteral("Mehrwertsteuer oder Marge der Preisregel ist keine Zahl.");
+
+} // namespace
+
+StageResult PrepareNameMatch(const PricingRule &rule, RunContext &context)
 {
     std::optional<MergeContext> merge = CreateMergeContext(rule, context);
     if (!merge)
-        return StageResult::Failed(QStringLiteral("Mehrwertsteuer oder Marge der Preisregel ist keine Zahl."));
-    for (const auto phase : {CleanUpBeforeMerge, PrepareMergeTables, CarryOverSellingPrices, PriceByDestinationVote,
-                             PriceByParentName, PriceNewDestinations, WriteBackTariff}) {
-        StageResult result = phase(*merge);
-        if (!result.IsDone())
-            return result;
-    }
+        return StageResult::Failed(kRuleNotANumber);
+    const StageResult result = RunPhases(*merge, CleanUpBeforeMerge, PrepareNameLookup);
+    if (result.IsDone() && Stopped(*merge, 100))
+        return StageResult::Stopped();
+    return result;
+}
+
+StageResult MergePriceList(const PricingRule &rule, RunContext &context, MergeStatistics *statistics,
+                           NamesMatched namesMatched)
+{
+    std::optional<MergeContext> merge = CreateMergeContext(rule, context);
+    if (!merge)
+        return StageResult::Failed(kRuleNotANumber);
+    merge->namesMatched = namesMatched;
+    StageResult result = StageResult::Done();
+    if (namesMatched == NamesMatched::ByTheMerge)
+        result = RunPhases(*merge, CleanUpBeforeMerge, PrepareNameLookup);
+    else if (Stopped(*merge, 0))
+        result = StageResult::Stopped();
+    if (result.IsDone())
+        result = RunPhases(*merge, PrepareStagedRows, CarryOverSellingPrices, PriceByDestinationVote,
+                           PriceByParentName, PriceNewDestinations, WriteBackTariff);
+    if (!result.IsDone())
+        return result;
     if (statistics)
         *statistics = {merge->SameNameCount, merge->SamePrefixCount, merge->NewPrefixCount,
                        merge->NewSubdestinationCount, merge->NewDestinationCount};

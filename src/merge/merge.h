@@ -22,13 +22,25 @@ struct MergeStatistics {
     int newDestinations = 0;
 };
 
+// Who gives the staged rows their name match: the merge itself, or the
+// import, which stores each row with it when PrepareNameMatch has run first
+// and the import stores its rows through mergesql::StageRowMatchingItsName().
+enum class NamesMatched { ByTheMerge, OnStaging };
+
+// The first part of a merge whose import matches the names: the old
+// tariff's prices filled in and its names gathered for the look-up, before
+// the price list is staged. The merge then goes on with
+// MergePriceList(..., NamesMatched::OnStaging).
+StageResult PrepareNameMatch(const PricingRule &rule, RunContext &context);
+
 // Merges the price list staged in Import2 into the tariff table Numbers, on
 // the run's connection and inside its transaction: the operator's selling
 // prices carry over wherever a destination name or prefix is recognised, the
 // rest is priced, and Numbers is replaced by the staged rows. A finished
 // merge has the "Update Info" statistics as its notice, and as figures in
 // `statistics` when given; after a stop or a failure the caller rolls back.
-StageResult MergePriceList(const PricingRule &rule, RunContext &context, MergeStatistics *statistics = nullptr);
+StageResult MergePriceList(const PricingRule &rule, RunContext &context, MergeStatistics *statistics = nullptr,
+                           NamesMatched namesMatched = NamesMatched::ByTheMerge);
 
 // The values of one merge, passed to every phase.
 struct MergeContext {
@@ -40,6 +52,7 @@ struct MergeContext {
     int NewPrefixCount = 0;
     int NewSubdestinationCount = 0;
     int NewDestinationCount = 0;
+    NamesMatched namesMatched = NamesMatched::ByTheMerge;
     std::optional<StageResult> failure{}; // why a step could not go on
 };
 
@@ -52,7 +65,8 @@ std::optional<MergeContext> CreateMergeContext(const PricingRule &rule, RunConte
 
 // The phases in the order MergePriceList runs them.
 StageResult CleanUpBeforeMerge(MergeContext &merge);
-StageResult PrepareMergeTables(MergeContext &merge);
+StageResult PrepareNameLookup(MergeContext &merge);
+StageResult PrepareStagedRows(MergeContext &merge);
 StageResult CarryOverSellingPrices(MergeContext &merge);
 StageResult PriceByDestinationVote(MergeContext &merge);
 StageResult PriceByParentName(MergeContext &merge);

@@ -87,7 +87,7 @@ QString ClearMissingIsEdited()
     return QStringLiteral("UPDATE Numbers SET IsEdited=0 WHERE IsEdited IS NULL");
 }
 
-// --- PrepareMergeTables ----------------------------------------------------------
+// --- PrepareNameLookup: the old tariff ---------------------------------------------
 
 // Fills in the missing selling prices of Numbers and turns negative ones
 // positive, leaving every other price as it is:
@@ -113,18 +113,6 @@ QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate)
         .arg(computed, minimum);
 }
 
-// Rows whose prefix is not a number and rows with a purchase price of 3 or
-// more per minute are no destinations.
-QString CleanUpStagedRows()
-{
-    return QStringLiteral("DELETE FROM Import2 WHERE NOT IsNumeric(Vorwahl) OR PreisEk>=3");
-}
-
-QString HasStagedRows()
-{
-    return QStringLiteral("SELECT EXISTS (SELECT 1 FROM Import2)");
-}
-
 // tmpMaxPreis: per destination name (its key) and edit flag the highest
 // selling price of Numbers after the fill-in (an empty price counts as none,
 // a price beats none). Of several spellings of one name the binary smallest
@@ -136,9 +124,7 @@ QString HasStagedRows()
 // tmpBestName: per name the higher of its two maxima and its smallest
 // spelling, looked up by key in the name match. A name with rows of both
 // edit flags thus takes the highest price of the name whatever its flag.
-// The index serves the look-ups of the later phases: the names' keys and
-// purchase prices of Import2 for the vote and the parent search.
-QStringList BuildTmpMaxPreisAndIndex()
+QStringList BuildNameLookup()
 {
     return {
         QStringLiteral("CREATE TEMP TABLE tmpMaxPreis (NameKey TEXT NOT NULL, Name TEXT, Price_EUR NUMERIC, "
@@ -155,8 +141,45 @@ QStringList BuildTmpMaxPreisAndIndex()
                        "WITHOUT ROWID"),
         QStringLiteral("INSERT INTO tmpBestName (NameKey, BestName, BestPrice) "
                        "SELECT NameKey, MIN(Name), MAX(Price_EUR) FROM tmpMaxPreis GROUP BY NameKey"),
-        QStringLiteral("CREATE INDEX Import2_ZielKeyPreisEk ON Import2 (CaseKey(Ziel), PreisEk)"),
     };
+}
+
+// The name match of MatchByName below, made as the import stores each row
+// once tmpBestName is built: the row's name is looked up by its key (?1),
+// and the row is stored (?1 prefix, ?2 name, ?3 purchase price) with the
+// name's price and spelling and state 1 when found, else with nothing
+// (?4, ?5, ?6). Storing the matched values at once spares rewriting nearly
+// every staged row afterwards, which took about as long as the import.
+QString LookUpBestName()
+{
+    return QStringLiteral("SELECT BestPrice, BestName FROM tmpBestName WHERE NameKey = ?1");
+}
+
+QString StageRowMatchingItsName()
+{
+    return QStringLiteral("INSERT INTO Import2 (Vorwahl, Ziel, PreisEk, VkPreis, OldName, ImportState) "
+                          "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+}
+
+// --- PrepareStagedRows: the price list ---------------------------------------------
+
+// Rows whose prefix is not a number and rows with a purchase price of 3 or
+// more per minute are no destinations.
+QString CleanUpStagedRows()
+{
+    return QStringLiteral("DELETE FROM Import2 WHERE NOT IsNumeric(Vorwahl) OR PreisEk>=3");
+}
+
+QString HasStagedRows()
+{
+    return QStringLiteral("SELECT EXISTS (SELECT 1 FROM Import2)");
+}
+
+// The index serves the look-ups of the later phases: the names' keys and
+// purchase prices of Import2 for the vote and the parent search.
+QString IndexStagedNames()
+{
+    return QStringLiteral("CREATE INDEX Import2_ZielKeyPreisEk ON Import2 (CaseKey(Ziel), PreisEk)");
 }
 
 // --- CarryOverSellingPrices --------------------------------------------------------

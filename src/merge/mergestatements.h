@@ -17,11 +17,17 @@ QString ListNumbersColumns();                               //     query: one ro
 QString AddIsEditedColumn();                                //     only when ListNumbersColumns has no IsEdited
 QString ClearMissingIsEdited();
 
-// --- PrepareMergeTables -------------------------------------------------------
+// --- PrepareNameLookup: the old tariff ---------------------------------------
 QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate);
+QStringList BuildNameLookup();
+QString LookUpBestName();                                   // query: ?1 key of the name -> BestPrice, BestName
+QString StageRowMatchingItsName();                          //     the import's insert: ?1 prefix, ?2 name, ?3 purchase
+                                                            //     price, ?4 price, ?5 old name, ?6 state of the match
+
+// --- PrepareStagedRows: the price list ----------------------------------------
 QString CleanUpStagedRows();
 QString HasStagedRows();                                    // query: 0 or 1
-QStringList BuildTmpMaxPreisAndIndex();
+QString IndexStagedNames();
 
 // --- CarryOverSellingPrices ---------------------------------------------------
 QString MatchByName();

@@ -64,8 +64,8 @@ PriceCheck CheckPrice(const std::optional<QString> &text)
 // insert has run.
 class StagingInsert {
 public:
-    explicit StagingInsert(const SqliteConnection &database)
-        : statement_(database.Prepare(QStringLiteral("INSERT INTO Import2 (Vorwahl, Ziel, PreisEk) VALUES (?, ?, ?)")))
+    StagingInsert(const SqliteConnection &database, const StagingInsertSpec &spec)
+        : statement_(database.Prepare(spec.sql)), spec_(spec)
     {
     }
 
@@ -78,10 +78,14 @@ public:
         BindText(1, prefix);
         BindText(2, destination);
         statement_.BindDouble(3, price);
+        if (spec_.bindMore && !spec_.bindMore(statement_, destination)) {
+            error_ = spec_.error ? spec_.error() : QString();
+            return false;
+        }
         return statement_.Run();
     }
 
-    const QString &Error() const { return statement_.Error(); }
+    const QString &Error() const { return error_.isEmpty() ? statement_.Error() : error_; }
 
 private:
     void BindText(int index, const std::optional<QByteArray> &text)
@@ -93,6 +97,8 @@ private:
     }
 
     SqliteStatement statement_;
+    const StagingInsertSpec &spec_;
+    QString error_;
 };
 
 StageResult RejectFile(const QString &reason)
@@ -190,7 +196,7 @@ std::optional<QString> SkipReason(const QString &line, const PriceListFields &fi
     return CheckDataLine(line, fields).problem;
 }
 
-StageResult ImportPriceListFile(const QString &path, RunContext &context)
+StageResult ImportPriceListFile(const QString &path, RunContext &context, const StagingInsertSpec &staging)
 {
     if (StageProgressed(context, 0))
         return StageResult::Stopped();
@@ -204,7 +210,7 @@ StageResult ImportPriceListFile(const QString &path, RunContext &context)
                               .arg(path, kPlainFormMarker, kServerFormMarker));
     if (const std::optional<QString> failure = CreateStagingTables(context))
         return StageResult::Failed(*failure);
-    StagingInsert insert(context.database);
+    StagingInsert insert(context.database, staging);
     SkippedLineRecorder skipped(context.database);
     if (!insert.IsPrepared() || skipped.Failed())
         return StageResult::Failed(insert.IsPrepared() ? skipped.Error() : insert.Error());

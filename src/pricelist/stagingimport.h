@@ -5,10 +5,12 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace preisliste {
 
+class SqliteStatement;
 struct RunContext;
 
 // The staging table, created anew by every import in the connection's
@@ -27,10 +29,25 @@ inline const QString kSkippedLinesTable = QStringLiteral("temp.SkippedLines");
 // below.
 std::optional<QString> SkipReason(const QString &line, const PriceListFields &fields);
 
+// Stores one line's prefix, name and purchase price (?1, ?2, ?3) in Import2.
+inline const QString kPlainStagingInsert =
+    QStringLiteral("INSERT INTO Import2 (Vorwahl, Ziel, PreisEk) VALUES (?1, ?2, ?3)");
+
+// How the import stores the lines it takes: an insert into Import2 that
+// takes prefix, name and purchase price as ?1, ?2 and ?3, and what binds its
+// further parameters for a line's name (false after an error, described by
+// `error`).
+struct StagingInsertSpec {
+    QString sql = kPlainStagingInsert;
+    std::function<bool(SqliteStatement &insert, const std::optional<QByteArray> &name)> bindMore;
+    std::function<QString()> error;
+};
+
 // Reads the price list at `path` into Import2, inside the run's transaction;
 // the lines it skips go to kSkippedLinesTable. Fails when the file is
 // rejected or the database refuses a row, and stops when the operator asks
 // to; the caller then rolls back.
-StageResult ImportPriceListFile(const QString &path, RunContext &context);
+StageResult ImportPriceListFile(const QString &path, RunContext &context,
+                                const StagingInsertSpec &staging = StagingInsertSpec());
 
 } // namespace preisliste

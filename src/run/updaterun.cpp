@@ -7,6 +7,8 @@
 #include "db/sqlhelpers.h"
 #include "history/updatehistory.h"
 #include "merge/merge.h"
+#include "merge/mergestatements.h"
+#include "merge/namematchonstaging.h"
 #include "pricelist/listidentity.h"
 #include "pricelist/pricelistdownload.h"
 #include "pricelist/stagingimport.h"
@@ -84,6 +86,20 @@ StageResult RunStage(RunContext &context, MessageSink &messages, StageShare shar
     return result;
 }
 
+// Stages the price list in `file`, each row with its name match; the names
+// have been gathered by PrepareNameMatch.
+StageResult ImportMatchingNames(const QString &file, RunContext &stage)
+{
+    NameMatchOnStaging names(stage.database);
+    if (!names.IsPrepared())
+        return StageResult::Failed(names.Error());
+    const StagingInsertSpec staging{
+        mergesql::StageRowMatchingItsName(),
+        [&](SqliteStatement &insert, const std::optional<QByteArray> &name) { return names.Bind(insert, name); },
+        [&] { return names.Error(); }};
+    return ImportPriceListFile(file, stage, staging);
+}
+
 // The stages of a run after the transaction has begun, on the price list in
 // `file`, up to the first that does not finish. What the merge and the
 // recalculation counted goes to `told`.
@@ -91,12 +107,18 @@ StageResult RunStages(const RunRequest &request, const QString &file, RunContext
                       RunReport &told)
 {
     if (request.source != PriceListSource::None) {
-        StageResult result =
-            RunStage(context, messages, kImportShare, [&](RunContext &stage) { return ImportPriceListFile(file, stage); });
+        // The old tariff's names are gathered first, so that the import can
+        // give each row its name match as it stores it.
+        StageResult result = RunStage(context, messages, kNameLookupShare,
+                                      [&](RunContext &stage) { return PrepareNameMatch(request.rule, stage); });
+        if (result.IsDone())
+            result = RunStage(context, messages, kImportShare,
+                              [&](RunContext &stage) { return ImportMatchingNames(file, stage); });
         MergeStatistics statistics;
         if (result.IsDone())
-            result = RunStage(context, messages, kMergeShare,
-                              [&](RunContext &stage) { return MergePriceList(request.rule, stage, &statistics); });
+            result = RunStage(context, messages, kMergeShare, [&](RunContext &stage) {
+                return MergePriceList(request.rule, stage, &statistics, NamesMatched::OnStaging);
+            });
         if (!result.IsDone())
             return result;
         told.mergeStatistics = statistics;

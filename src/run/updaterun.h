@@ -87,12 +87,13 @@ struct StageShare {
 };
 inline constexpr StageShare kDownloadShare{"download", 0, 5};
 inline constexpr StageShare kBackupShare{"backup", 5, 10};
-inline constexpr StageShare kImportShare{"import", 10, 30};
+inline constexpr StageShare kNameLookupShare{"names", 10, 15};
+inline constexpr StageShare kImportShare{"import", 15, 30};
 inline constexpr StageShare kMergeShare{"merge", 30, 65};
 inline constexpr StageShare kRecalculationShare{"recalculation", 65, 90};
 inline constexpr StageShare kReportShare{"report", 90, 99};
-inline constexpr StageShare kRunStages[] = {kDownloadShare, kBackupShare, kImportShare,
-                                            kMergeShare, kRecalculationShare, kReportShare};
+inline constexpr StageShare kRunStages[] = {kDownloadShare, kBackupShare,        kNameLookupShare, kImportShare,
+                                            kMergeShare,    kRecalculationShare, kReportShare};
 
 // True when the update behind `counts` removes more than `maxRemovedPercent`
 // of the rows the tariff had.

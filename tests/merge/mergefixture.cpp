@@ -133,8 +133,8 @@ bool PhaseRunner::PriceStagedRows()
 {
     if (!merge_)
         return false;
-    for (const auto phase : {CleanUpBeforeMerge, PrepareMergeTables, CarryOverSellingPrices, PriceByDestinationVote,
-                             PriceByParentName, PriceNewDestinations}) {
+    for (const auto phase : {CleanUpBeforeMerge, PrepareNameLookup, PrepareStagedRows, CarryOverSellingPrices,
+                             PriceByDestinationVote, PriceByParentName, PriceNewDestinations}) {
         const StageResult result = phase(*merge_);
         if (!result.IsDone()) {
             TellOperator(result, messages_); // what the operator would read, for the test's message

@@ -186,7 +186,7 @@ TEST_F(MergeRun, ReportsProgressInItsOrder)
     // On its own the merge is the whole run, so both values are the merge's.
     // The two walks over the unpriced rows (2 rows each) take most of it.
     QList<std::pair<int, int>> expected;
-    for (int percent : {0, 1, 5, 10,                     // preparation
+    for (int percent : {0, 1, 5, 9, 10,                  // preparation
                         13, 15, 17,                       // carrying over the operator's prices
                         20, 35, 50,                       // the vote, row by row
                         65, 80,                           // the parent search, row by row

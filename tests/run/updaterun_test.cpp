@@ -149,9 +149,9 @@ TEST(RunUpdateProgress, OverallOnlyMovesForwardAndEachStageRunsItsActionFromZero
     };
     const Case cases[] = {
         {"list with backup", PriceListSource::LocalFile, true,
-         {kBackupShare, kImportShare, kMergeShare, kRecalculationShare, kReportShare}},
+         {kBackupShare, kNameLookupShare, kImportShare, kMergeShare, kRecalculationShare, kReportShare}},
         {"list without backup", PriceListSource::LocalFile, false,
-         {kImportShare, kMergeShare, kRecalculationShare, kReportShare}},
+         {kNameLookupShare, kImportShare, kMergeShare, kRecalculationShare, kReportShare}},
         {"no list", PriceListSource::None, true, {kBackupShare, kRecalculationShare, kReportShare}},
     };
     for (const Case &run : cases) {
@@ -234,16 +234,16 @@ TEST(RunUpdateBackup, AFailedBackupFailsTheRunBeforeAnythingChanges)
 namespace preisliste {
 namespace {
 
-// "Stopp" is pressed just after the merge reported the step before its first
-// statement over the whole tariff (action 1), while that statement runs;
-// counts the progress calls that still come after that.
+// "Stopp" is pressed just after the name look-up reported the step before
+// its first statement over the whole tariff (action 1), while that statement
+// runs; counts the progress calls that still come after that.
 class StopInsideAStatement : public ProgressSink {
 public:
     bool SetProgress(int overall, int action) override
     {
         callsAfterStop += stop_;
         const bool answer = stop_;
-        if (overall >= kMergeShare.from && overall < kMergeShare.to && action == 1)
+        if (overall >= kNameLookupShare.from && overall < kNameLookupShare.to && action == 1)
             stop_ = true; // too late for this answer
         return answer;
     }
