@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Times the whole update command on a large list against a large tariff,
 # next to sqlite3's own .import of the same data lines and, when given, the
-# same command of another build (the one before a change), in one run on the
-# same machine: the runs alternate, so a busy machine slows both alike.
+# same command of other builds (the one before a change, the one before a
+# series of changes), in one run on the same machine: the runs alternate, so
+# a busy machine slows them all alike.
 #
-#   bench/update_command_bench.sh [ZEILEN] [TARIFZEILEN] [LÄUFE] [VERGLEICHSPROGRAMM]
+#   bench/update_command_bench.sh [ZEILEN] [TARIFZEILEN] [LÄUFE] [VERGLEICHSPROGRAMM...]
 #   (Vorgabe: 1M 1M 2, kein Vergleich)
 #
 # Prints the wall time, the CPU time and the peak memory of each run
@@ -15,7 +16,7 @@ cd "$(dirname "$0")/.."
 lines=${1:-1M}
 tariff_rows=${2:-1M}
 runs=${3:-2}
-baseline=${4:-}
+baselines=("${@:4}")
 build_dir=${BUILD_DIR:-build-release}
 header_lines=5 # "#kvtpricelist", List-ID, List-Sequence, Effective, blank line
 
@@ -32,8 +33,7 @@ list="$work/preise.csv"
   --tariff "$work/Numbers.mdb" --tariff-rows "$tariff_rows" >/dev/null
 printf '[Options]\nMwSt=19\nRatingDefaultMargin=60\nMinimumRatePerMinute=0,10\n' >"$work/Telvoro.ini"
 
-programs=("$build_dir/preisliste")
-[ -n "$baseline" ] && programs+=("$baseline")
+programs=("$build_dir/preisliste" "${baselines[@]}")
 
 import_once() {
   rm -f "$work/sqlite.mdb"
