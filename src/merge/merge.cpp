@@ -292,7 +292,8 @@ StageResult CarryOverSellingPrices(MergeContext &merge)
     return PhaseResult(merge, !Stopped(merge, 13) && (!matchNames || Execute(merge, MatchByName()))
                                   && CountNameMatches(merge) && !Stopped(merge, 15)
                                   && Execute(merge, MatchByPrefix(), &merge.SamePrefixCount) && !Stopped(merge, 17)
-                                  && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor, merge.MinRate)));
+                                  && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor, merge.MinRate))
+                                  && Execute(merge, IndexRowsWithoutState()));
 }
 
 StageResult PriceByDestinationVote(MergeContext &merge)

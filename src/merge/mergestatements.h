@@ -34,6 +34,7 @@ QString MatchByName();
 QString CountNameMatches();                                 // query: rows the name match priced
 QString MatchByPrefix();
 QString FillInMatchedPrices(double newPriceFactor, Currency minRate);
+QString IndexRowsWithoutState();
 
 // --- PriceByDestinationVote and PriceByParentName ----------------------------
 QString CountUnpricedRows();                                // query: one number
