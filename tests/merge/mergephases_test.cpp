@@ -135,6 +135,18 @@ TEST_F(MergePhases, PrefixMatchLooksTheWinnerUpByPrefix)
     EXPECT_TRUE(plan.filter(QStringLiteral("Prefix=?")).size() == 1) << plan.join(u'\n').toStdString();
 }
 
+// The walks assign prices while they read: their rows must all be read and
+// sorted before the first one is returned, never streamed from the index
+// that the assigned rows leave.
+TEST_F(MergePhases, WalksSortTheirRowsBeforeTheFirstIsReturned)
+{
+    Stage({{"0033", "Neu", "0.1"}});
+    const auto connection = OpenStaged();
+    ASSERT_TRUE(connection->Exec(mergesql::IndexRowsWithoutState())) << connection->Error().toStdString();
+    const QStringList plan = QueryRows(*connection, QStringLiteral("EXPLAIN QUERY PLAN ") + mergesql::SelectUnpricedRows());
+    EXPECT_EQ(plan.filter(QStringLiteral("USE TEMP B-TREE FOR ORDER BY")).size(), 1) << plan.join(u'\n').toStdString();
+}
+
 TEST_F(MergePhases, FactorDividesTheMarginOnceMore)
 {
     rule.SetVAT(0.19);
