@@ -64,8 +64,8 @@ PriceCheck CheckPrice(const std::optional<QString> &text)
 // insert has run.
 class StagingInsert {
 public:
-    StagingInsert(const SqliteConnection &database, const StagingInsertSpec &spec)
-        : statement_(database.Prepare(spec.sql)), spec_(spec)
+    StagingInsert(const SqliteConnection &database, const StagingStatement &staging)
+        : statement_(database.Prepare(staging.sql)), staging_(staging)
     {
     }
 
@@ -78,8 +78,8 @@ public:
         BindText(1, prefix);
         BindText(2, destination);
         statement_.BindDouble(3, price);
-        if (spec_.bindMore && !spec_.bindMore(statement_, destination)) {
-            error_ = spec_.error ? spec_.error() : QString();
+        if (staging_.bindMore && !staging_.bindMore(statement_, destination)) {
+            error_ = staging_.error ? staging_.error() : QString();
             return false;
         }
         return statement_.Run();
@@ -97,7 +97,7 @@ private:
     }
 
     SqliteStatement statement_;
-    const StagingInsertSpec &spec_;
+    const StagingStatement &staging_;
     QString error_;
 };
 
@@ -196,7 +196,7 @@ std::optional<QString> SkipReason(const QString &line, const PriceListFields &fi
     return CheckDataLine(line, fields).problem;
 }
 
-StageResult ImportPriceListFile(const QString &path, RunContext &context, const StagingInsertSpec &staging)
+StageResult ImportPriceListFile(const QString &path, RunContext &context, const StagingStatement &staging)
 {
     if (StageProgressed(context, 0))
         return StageResult::Stopped();

@@ -37,7 +37,7 @@ inline const QString kPlainStagingInsert =
 // takes prefix, name and purchase price as ?1, ?2 and ?3, and what binds its
 // further parameters for a line's name (false after an error, described by
 // `error`).
-struct StagingInsertSpec {
+struct StagingStatement {
     QString sql = kPlainStagingInsert;
     std::function<bool(SqliteStatement &insert, const std::optional<QByteArray> &name)> bindMore;
     std::function<QString()> error;
@@ -48,6 +48,6 @@ struct StagingInsertSpec {
 // rejected or the database refuses a row, and stops when the operator asks
 // to; the caller then rolls back.
 StageResult ImportPriceListFile(const QString &path, RunContext &context,
-                                const StagingInsertSpec &staging = StagingInsertSpec());
+                                const StagingStatement &staging = StagingStatement());
 
 } // namespace preisliste

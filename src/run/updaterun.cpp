@@ -93,7 +93,7 @@ StageResult ImportMatchingNames(const QString &file, RunContext &stage)
     NameMatchOnStaging names(stage.database);
     if (!names.IsPrepared())
         return StageResult::Failed(names.Error());
-    const StagingInsertSpec staging{
+    const StagingStatement staging{
         mergesql::StageRowMatchingItsName(),
         [&](SqliteStatement &insert, const std::optional<QByteArray> &name) { return names.Bind(insert, name); },
         [&] { return names.Error(); }};

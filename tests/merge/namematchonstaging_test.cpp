@@ -54,7 +54,7 @@ protected:
         EXPECT_TRUE(PrepareNameMatch(PricingRule{TelvoroSettings()}, context).IsDone());
         if (matcher == Matcher::Import) {
             NameMatchOnStaging names(*connection);
-            const StagingInsertSpec staging{
+            const StagingStatement staging{
                 mergesql::StageRowMatchingItsName(),
                 [&](SqliteStatement &insert, const std::optional<QByteArray> &name) { return names.Bind(insert, name); },
                 [&] { return names.Error(); }};
