@@ -86,19 +86,6 @@ StageResult RunStage(RunContext &context, MessageSink &messages, StageShare shar
     return result;
 }
 
-// Stages the price list in `file`, each row with its name match; the names
-// have been gathered by PrepareNameMatch.
-StageResult ImportMatchingNames(const QString &file, RunContext &stage)
-{
-    NameMatchOnStaging names(stage.database);
-    if (!names.IsPrepared())
-        return StageResult::Failed(names.Error());
-    const StagingStatement staging{
-        mergesql::StageRowMatchingItsName(),
-        [&](SqliteStatement &insert, const std::optional<QByteArray> &name) { return names.Bind(insert, name); },
-        [&] { return names.Error(); }};
-    return ImportPriceListFile(file, stage, staging);
-}
 
 // The stages of a run after the transaction has begun, on the price list in
 // `file`, up to the first that does not finish. What the merge and the
@@ -559,6 +546,18 @@ void RecordInHistory(const RunRequest &request, HistoryRecord record, RunReport 
 }
 
 } // namespace
+
+StageResult ImportMatchingNames(const QString &file, RunContext &context)
+{
+    NameMatchOnStaging names(context.database);
+    if (!names.IsPrepared())
+        return StageResult::Failed(names.Error());
+    const StagingStatement staging{
+        mergesql::StageRowMatchingItsName(),
+        [&](SqliteStatement &insert, const std::optional<QByteArray> &name) { return names.Bind(insert, name); },
+        [&] { return names.Error(); }};
+    return ImportPriceListFile(file, context, staging);
+}
 
 bool RemovesTooMuch(const ChangeCounts &counts, double maxRemovedPercent)
 {

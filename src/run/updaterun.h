@@ -16,6 +16,7 @@ namespace preisliste {
 
 class MessageSink;
 class ProgressSink;
+struct RunContext;
 
 enum class PriceListSource { None, LocalFile, Download };
 
@@ -103,8 +104,13 @@ bool RemovesTooMuch(const ChangeCounts &counts, double maxRemovedPercent);
 // of a refused update, for both front ends.
 QString RemovedRowsText(const ChangeCounts &counts, double maxRemovedPercent);
 
+// Stages the price list in `file` inside the run's transaction as a run
+// does: each row with its name match, once PrepareNameMatch has gathered the
+// old tariff's names.
+StageResult ImportMatchingNames(const QString &file, RunContext &context);
+
 // One update of the tariff database in one transaction: download, open,
-// begin, back up, import, merge, recalculate, compare, commit, "Fertig!".
+// begin, back up, gather the old names, import, merge, recalculate, compare, commit, "Fertig!".
 // Any stage that fails or is stopped rolls everything back, so the database
 // is then exactly as before, and so does an update that would remove too
 // much of the tariff (Refused, without a message: the front end says why or

@@ -7,9 +7,9 @@
 #include "db/sqlhelpers.h"
 #include "merge/merge.h"
 #include "merge/mergestatements.h"
-#include "merge/namematchonstaging.h"
 #include "pricelist/stagingimport.h"
 #include "pricing/pricingrule.h"
+#include "run/updaterun.h"
 #include "support/testsupport.h"
 
 namespace preisliste {
@@ -53,12 +53,7 @@ protected:
         RunContext context{*connection, progress};
         EXPECT_TRUE(PrepareNameMatch(PricingRule{TelvoroSettings()}, context).IsDone());
         if (matcher == Matcher::Import) {
-            NameMatchOnStaging names(*connection);
-            const StagingStatement staging{
-                mergesql::StageRowMatchingItsName(),
-                [&](SqliteStatement &insert, const std::optional<QByteArray> &name) { return names.Bind(insert, name); },
-                [&] { return names.Error(); }};
-            EXPECT_TRUE(ImportPriceListFile(list_, context, staging).IsDone());
+            EXPECT_TRUE(ImportMatchingNames(list_, context).IsDone());
         } else {
             EXPECT_TRUE(ImportPriceListFile(list_, context).IsDone());
             EXPECT_TRUE(connection->Exec(mergesql::MatchByName())) << connection->Error().toStdString();
