@@ -1,10 +1,16 @@
 #include "pricelist/stagingimport.h"
 
 #include "common/currency.h"
+#include "common/handover.h"
 #include "common/numerictext.h"
 #include "db/runcontext.h"
 #include "db/sqliteconnection.h"
 #include "pricelist/pricelistfile.h"
+
+#include <exception>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace preisliste {
 
@@ -71,10 +77,8 @@ public:
 
     bool IsPrepared() const { return !statement_.Failed(); }
 
-    bool Insert(const PriceListFields &fields, double price)
+    bool Insert(const std::optional<QByteArray> &prefix, const std::optional<QByteArray> &destination, double price)
     {
-        const std::optional<QByteArray> prefix = TextValue(fields[0]);
-        const std::optional<QByteArray> destination = TextValue(fields[1]);
         BindText(1, prefix);
         BindText(2, destination);
         statement_.BindDouble(3, price);
@@ -189,6 +193,97 @@ PriceCheck CheckDataLine(const QString &line, const PriceListFields &fields)
     return CheckPrice(fields[2]);
 }
 
+// A data line as read, split and checked: its prefix, name and purchase
+// price as Import2 stores them, or the line as it stands and why it is
+// skipped.
+struct ReadLine {
+    qint64 number = 0; // in the file, from 1
+    int percentRead = 0;
+    PriceCheck checked;
+    std::optional<QByteArray> prefix;
+    std::optional<QByteArray> destination;
+    QString text; // of a skipped line only
+};
+using LineBatch = std::vector<ReadLine>;
+
+// Reads, decodes, splits and checks the data lines on a thread of its own
+// while the import stores the lines read before: the two take about as long
+// each. A bounded number of lines is read ahead, whatever the size of the
+// file.
+class LinesReadAhead {
+public:
+    explicit LinesReadAhead(PriceListReader &reader) : reader_(reader), thread_([this] { ReadAll(); }) {}
+    ~LinesReadAhead()
+    {
+        batches_.Abandon();
+        thread_.join();
+    }
+
+    // The next lines in file order; nothing once all are handed over, or
+    // the reading failed (see RethrowFailure()).
+    std::optional<LineBatch> Next() { return batches_.Take(); }
+    // Once Next() has answered nothing: a failure of the reading thread
+    // (out of memory) goes on here, as if it had happened on this one.
+    void RethrowFailure() const
+    {
+        if (failure_)
+            std::rethrow_exception(failure_);
+    }
+    bool LooksCommaSeparated() const { return separators_.LooksCommaSeparated(); }
+
+private:
+    static constexpr std::size_t kLinesPerBatch = 1024;
+    static constexpr std::size_t kBatchesAhead = 8;
+
+    void ReadAll()
+    {
+        try {
+            ReadBatches();
+        } catch (...) {
+            failure_ = std::current_exception();
+        }
+        batches_.Finish();
+    }
+
+    void ReadBatches()
+    {
+        LineBatch batch;
+        batch.reserve(kLinesPerBatch);
+        while (const std::optional<QString> line = reader_.ReadFileLine()) {
+            if (line->isEmpty())
+                continue; // an empty line between data lines carries nothing
+            separators_.Note(*line);
+            batch.push_back(Checked(*line));
+            if (batch.size() < kLinesPerBatch)
+                continue;
+            if (!batches_.Put(std::exchange(batch, {})))
+                return; // the import ended early
+            batch.reserve(kLinesPerBatch);
+        }
+        if (!batch.empty())
+            batches_.Put(std::move(batch));
+    }
+
+    ReadLine Checked(const QString &line) const
+    {
+        const PriceListFields fields = ParseCsvLine(line);
+        ReadLine read{reader_.LineNumber(), PercentRead(reader_), CheckDataLine(line, fields), {}, {}, {}};
+        if (read.checked.problem) {
+            read.text = line;
+        } else {
+            read.prefix = TextValue(fields[0]);
+            read.destination = TextValue(fields[1]);
+        }
+        return read;
+    }
+
+    PriceListReader &reader_;
+    SeparatorCheck separators_;
+    std::exception_ptr failure_;
+    Handover<LineBatch> batches_{kBatchesAhead};
+    std::thread thread_; // last: starts once the members it uses are there
+};
+
 } // namespace
 
 std::optional<QString> SkipReason(const QString &line, const PriceListFields &fields)
@@ -217,26 +312,24 @@ StageResult ImportPriceListFile(const QString &path, RunContext &context, const 
     qint64 stagedCount = 0;
     qint64 skippedCount = 0;
     std::optional<QString> firstSkipped;
-    SeparatorCheck separators;
-    while (const std::optional<QString> line = reader.ReadFileLine()) {
-        if (StageProgressed(context, PercentRead(reader)))
-            return StageResult::Stopped();
-        if (line->isEmpty())
-            continue; // an empty line between data lines carries nothing
-        separators.Note(*line);
-        const PriceListFields fields = ParseCsvLine(*line);
-        const PriceCheck checked = CheckDataLine(*line, fields);
-        const std::optional<QString> &reason = checked.problem;
-        const bool stored =
-            reason ? skipped.Record(reader.LineNumber(), *line, *reason) : insert.Insert(fields, checked.price);
-        if (reason && !firstSkipped)
-            firstSkipped = QStringLiteral("Zeile %1: „%2“ – %3").arg(reader.LineNumber()).arg(*line, *reason);
-        (reason ? skippedCount : stagedCount)++;
-        if (!stored)
-            return StageResult::Failed(QStringLiteral("Die Preisliste konnte nicht übernommen werden: ")
-                                       + (reason ? skipped.Error() : insert.Error()));
+    LinesReadAhead lines(reader);
+    while (const std::optional<LineBatch> batch = lines.Next()) {
+        for (const ReadLine &line : *batch) {
+            if (StageProgressed(context, line.percentRead))
+                return StageResult::Stopped();
+            const std::optional<QString> &reason = line.checked.problem;
+            const bool stored = reason ? skipped.Record(line.number, line.text, *reason)
+                                       : insert.Insert(line.prefix, line.destination, line.checked.price);
+            if (reason && !firstSkipped)
+                firstSkipped = QStringLiteral("Zeile %1: „%2“ – %3").arg(line.number).arg(line.text, *reason);
+            (reason ? skippedCount : stagedCount)++;
+            if (!stored)
+                return StageResult::Failed(QStringLiteral("Die Preisliste konnte nicht übernommen werden: ")
+                                           + (reason ? skipped.Error() : insert.Error()));
+        }
     }
-    if (separators.LooksCommaSeparated())
+    lines.RethrowFailure();
+    if (lines.LooksCommaSeparated())
         return RejectFile(SeparatorCheck::Message(path));
     // Not one line taken: the list is of another kind, or of another
     // separator; the first line skipped shows which.

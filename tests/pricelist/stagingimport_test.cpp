@@ -230,6 +230,19 @@ TEST_F(StagingImport, StopEndsTheImport)
     EXPECT_TRUE(messages_.messages.isEmpty());
 }
 
+// The lines are read ahead on a thread of their own: a stop far into a long
+// list ends that reading too, and stores no line after the stop.
+TEST_F(StagingImport, StopInALongListStoresTheLinesBeforeIt)
+{
+    QByteArray content = "#Vorwahl\n";
+    for (int i = 0; i < 30000; ++i)
+        content += QByteArray::number(100000 + i) + ";Ziel;0,1\n";
+    EXPECT_FALSE(Import(content, 10002)); // the first call is the stage's start
+    EXPECT_EQ(test::QueryRows(*connection_, QStringLiteral("SELECT COUNT(*), MIN(Vorwahl), MAX(Vorwahl) FROM Import2")),
+              QStringList{"10000|100000|109999"});
+    EXPECT_TRUE(messages_.messages.isEmpty());
+}
+
 TEST_F(StagingImport, ProgressFollowsTheReadPosition)
 {
     QByteArray content = "#Vorwahl\n";
