@@ -1,5 +1,7 @@
 #include "report/changereport.h"
 
+#include "report/tariffwalk.h"
+
 #include "common/currency.h"
 #include "common/runsinks.h"
 #include "db/sqliteconnection.h"
@@ -8,7 +10,6 @@
 #include <QStringList>
 
 #include <cmath>
-#include <cstring>
 #include <iterator>
 #include <limits>
 #include <utility>
@@ -27,71 +28,6 @@ std::optional<qint64> Units(std::optional<double> price)
         return amount->Units();
     return std::nullopt;
 }
-
-// One row of a tariff in the walk; the buffers are reused from row to row.
-struct WalkRow {
-    QByteArray prefix;
-    QByteArray name;
-    bool hasName = false;
-    std::optional<double> price;
-    std::optional<double> purchase;
-};
-
-void CopyInto(QByteArray &target, QByteArrayView bytes)
-{
-    target.resize(bytes.size());
-    if (!bytes.isEmpty())
-        std::memcpy(target.data(), bytes.data(), size_t(bytes.size()));
-}
-
-// The rows of one tariff sorted by prefix, handed out one prefix at a time.
-class TariffWalk {
-public:
-    bool Open(const TariffState &state)
-    {
-        // Number has text affinity, so every prefix is stored as text and
-        // sorts in the byte order the walk compares in; a row without one
-        // sorts first and counts as the empty prefix.
-        if (!rows_.Prepare(*state.connection, QStringLiteral("SELECT Number, Name, Price_EUR, Rate_EK FROM %1 ORDER BY %2")
-                                             .arg(state.table, state.sortedByPrefix ? QStringLiteral("rowid")
-                                                                                    : QStringLiteral("Number, rowid"))))
-            return false;
-        Step();
-        return !rows_.Failed();
-    }
-    bool HasRow() const { return hasRow_; }
-    const QByteArray &Prefix() const { return current_.prefix; }
-    bool Failed() const { return rows_.Failed(); }
-    const QString &Error() const { return rows_.Error(); }
-
-    // Moves the first row of the current prefix into `row` and skips the
-    // prefix's other rows; returns how many rows the prefix has.
-    qint64 TakePrefix(WalkRow &row)
-    {
-        std::swap(row, current_);
-        qint64 count = 1;
-        for (Step(); hasRow_ && current_.prefix == row.prefix; Step())
-            ++count;
-        return count;
-    }
-
-private:
-    void Step()
-    {
-        hasRow_ = rows_.Next();
-        if (!hasRow_)
-            return;
-        CopyInto(current_.prefix, rows_.Utf8(0));
-        current_.hasName = !rows_.IsNull(1);
-        CopyInto(current_.name, rows_.Utf8(1));
-        current_.price = rows_.Price(2);
-        current_.purchase = rows_.Price(3);
-    }
-
-    SqliteStatement rows_;
-    WalkRow current_;
-    bool hasRow_ = false;
-};
 
 // The kinds of change of one destination, as the CSV names them.
 enum ChangeKind : unsigned {
@@ -249,9 +185,13 @@ public:
 
     bool Run(QString &error)
     {
+        // The old rows are read ahead while the engine sorts the new ones,
+        // unless both tariffs are on one connection, which serves one
+        // statement at a time.
+        const bool readAhead = sources_.before.connection != sources_.after.connection;
         TariffWalk before;
         TariffWalk after;
-        if (!before.Open(sources_.before) || !after.Open(sources_.after)) {
+        if (!before.Open(sources_.before, readAhead) || !after.Open(sources_.after)) {
             error = before.Failed() ? before.Error() : after.Error();
             return false;
         }

@@ -32,18 +32,23 @@ protected:
     void After(const QString &values) { Insert(QStringLiteral("Numbers"), values); }
 
     // Compares Before with Numbers at 19 % VAT; the CSV goes to csv_.
-    ChangeReport Compare()
+    // With `beforeOnItsOwnConnection` the old rows are read as a run reads
+    // them: ahead, on a thread of their own.
+    ChangeReport Compare(bool beforeOnItsOwnConnection = false)
     {
         QString openError;
         const auto database = SqliteConnection::Open(tariff_.Path(), SQLITE_OPEN_READONLY, 1000, openError);
         EXPECT_TRUE(database) << openError.toStdString();
+        const auto own = beforeOnItsOwnConnection
+                             ? SqliteConnection::Open(tariff_.Path(), SQLITE_OPEN_READONLY, 1000, openError)
+                             : nullptr;
         csv_.setData({});
         csv_.open(QIODevice::WriteOnly);
         QString error;
         NoStop noStop;
         const std::optional<ChangeReport> report =
-            CompareTariffs({{database.get(), QStringLiteral("Before")}, {database.get(), QStringLiteral("Numbers")},
-                            QStringLiteral("Skipped"), 0.19},
+            CompareTariffs({{own ? own.get() : database.get(), QStringLiteral("Before")},
+                            {database.get(), QStringLiteral("Numbers")}, QStringLiteral("Skipped"), 0.19},
                            &csv_, noStop, error);
         csv_.close();
         EXPECT_TRUE(report) << error.toStdString();
@@ -99,6 +104,37 @@ TEST_F(ChangeReportTest, FindsEveryKindOfChangeByPrefix)
                               QStringLiteral("0090;Türkei;entfernt;0,1000;;0,0500;;;Türkei;;;"),
                               QStringLiteral(";;übersprungen;;;;;;;3;\"x;y;abc\";Preis ist keine Zahl"),
                           }));
+}
+
+// Far more rows than are read ahead, of every kind of change, with names,
+// without names and with prefixes held twice: reading the old rows ahead
+// gives the report byte for byte.
+TEST_F(ChangeReportTest, ReadingTheOldRowsAheadChangesNothing)
+{
+    tariff_.Execute(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 39999) "
+        "INSERT INTO Before (Number, Name, Price_EUR, Rate_EK) SELECT '49' || (100000 + i / 2 * 2 + (i % 7 = 0)), "
+        "CASE WHEN i % 11 = 0 THEN NULL ELSE 'Ziel ' || (i % 700) END, 0.05 + (i % 5) * 0.01, 0.03 FROM n"));
+    tariff_.Execute(QStringLiteral(
+        "INSERT INTO Numbers (Number, Name, Price_EUR, Rate_EK) SELECT Number, "
+        "CASE WHEN rowid % 13 = 0 THEN Name || ' Mobil' ELSE Name END, "
+        "CASE WHEN rowid % 3 = 0 THEN Price_EUR + 0.01 WHEN rowid % 17 = 0 THEN 0 ELSE Price_EUR END, "
+        "CASE WHEN rowid % 19 = 0 THEN 0.2 ELSE Rate_EK END FROM Before WHERE rowid % 23 <> 0"));
+    After(QStringLiteral("('4990000', 'Neu', 0.5, 0.1)"));
+
+    const ChangeReport direct = Compare();
+    const QByteArray directCsv = csv_.data();
+    const ChangeReport readAhead = Compare(true);
+    EXPECT_EQ(csv_.data(), directCsv);
+    EXPECT_GT(CsvLines().size(), 10000);
+    const auto counts = [](const ChangeCounts &c) {
+        return std::vector<qint64>{c.rowsBefore, c.rowsAfter,       c.added,     c.removed,    c.removedRows,
+                                   c.renamed,    c.raised,          c.lowered,   c.belowCost,  c.pricedZero,
+                                   c.purchaseChanged};
+    };
+    EXPECT_EQ(counts(readAhead.counts), counts(direct.counts));
+    EXPECT_EQ(readAhead.counts.rowsBefore, 40000);
+    EXPECT_EQ(readAhead.largestRaises.size(), ChangeReport::kLargestChangesShown);
 }
 
 TEST_F(ChangeReportTest, APriceStoredWithAFloatingPointTailIsNoChange)
