@@ -3,6 +3,7 @@
 #include "report/tariffwalk.h"
 
 #include "common/currency.h"
+#include "common/handover.h"
 #include "common/runsinks.h"
 #include "db/sqliteconnection.h"
 
@@ -10,6 +11,9 @@
 #include <QStringList>
 
 #include <cmath>
+#include <exception>
+#include <thread>
+#include <vector>
 #include <iterator>
 #include <limits>
 #include <utility>
@@ -174,12 +178,147 @@ private:
     bool failed_ = false;
 };
 
+// The amounts of one prefix in whole 1/10000 €.
+struct Amounts {
+    std::optional<qint64> oldPrice;
+    std::optional<qint64> newPrice;
+    std::optional<qint64> oldPurchase;
+    std::optional<qint64> purchase; // after the update, or before for a removed prefix
+    std::optional<qint64> grossPurchase;
+    std::optional<double> change;   // of the selling price, as a fraction
+};
+
+// Destinations for the CSV, their texts packed one after the other into one
+// buffer, so that handing rows over costs one allocation per batch.
+struct CsvRowBatch {
+    struct Row {
+        qsizetype prefixEnd; // in `texts`; the row's prefix starts where the row before ends
+        qsizetype nameEnd;
+        qsizetype oldNameEnd;
+        bool hasOldRow;
+        unsigned kinds;
+        Amounts amounts;
+    };
+    QByteArray texts;
+    std::vector<Row> rows;
+};
+
+// Writes the CSV's rows on a thread of its own while the walk goes on: the
+// lines of a large tariff take about as long to make as the walk itself.
+// A bounded number of rows waits to be written.
+class CsvRowWriter {
+public:
+    explicit CsvRowWriter(QIODevice &device) : device_(device), thread_([this] { WriteAll(); }) {}
+    ~CsvRowWriter()
+    {
+        batches_.Abandon(); // a walk that ended early needs no more lines
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    // False once writing has failed; Finish() tells why.
+    bool Add(const WalkRow &shown, const WalkRow *oldRow, const Amounts &amounts, unsigned kinds)
+    {
+        batch_.texts += shown.prefix;
+        const qsizetype prefixEnd = batch_.texts.size();
+        batch_.texts += shown.name;
+        const qsizetype nameEnd = batch_.texts.size();
+        if (oldRow)
+            batch_.texts += oldRow->name;
+        batch_.rows.push_back({prefixEnd, nameEnd, batch_.texts.size(), oldRow != nullptr, kinds, amounts});
+        return batch_.rows.size() < kRowsPerBatch || batches_.Put(std::exchange(batch_, {}));
+    }
+
+    // Writes the rest and waits for the thread; false when writing failed,
+    // with the reason in `error`.
+    bool Finish(QString &error)
+    {
+        if (!batch_.rows.empty())
+            batches_.Put(std::exchange(batch_, {}));
+        batches_.Finish();
+        thread_.join();
+        if (failure_)
+            std::rethrow_exception(failure_); // out of memory, as if it had happened here
+        if (failed_)
+            error = device_.errorString();
+        return !failed_;
+    }
+
+private:
+    static constexpr std::size_t kRowsPerBatch = 1024;
+    static constexpr std::size_t kBatchesAhead = 16;
+    static constexpr qsizetype kFlushBytes = 1 << 16;
+
+    void WriteAll()
+    {
+        try {
+            WriteBatches();
+        } catch (...) {
+            failure_ = std::current_exception();
+            batches_.Abandon();
+        }
+    }
+
+    void WriteBatches()
+    {
+        QByteArray lines;
+        while (const std::optional<CsvRowBatch> batch = batches_.Take()) {
+            qsizetype start = 0;
+            for (const CsvRowBatch::Row &row : batch->rows) {
+                AppendRow(lines, QByteArrayView(batch->texts), start, row);
+                start = row.oldNameEnd;
+                if (lines.size() >= kFlushBytes && !Write(lines))
+                    return;
+            }
+        }
+        Write(lines);
+    }
+
+    bool Write(QByteArray &lines)
+    {
+        if (!lines.isEmpty() && device_.write(lines) != lines.size()) {
+            failed_ = true;
+            batches_.Abandon(); // the walk learns of it at its next batch
+        }
+        lines.clear();
+        return !failed_;
+    }
+
+    static void AppendRow(QByteArray &line, QByteArrayView texts, qsizetype start, const CsvRowBatch::Row &row)
+    {
+        const Amounts &amounts = row.amounts;
+        AppendCsvText(line, texts.sliced(start, row.prefixEnd - start));
+        line += ';';
+        AppendCsvText(line, texts.sliced(row.prefixEnd, row.nameEnd - row.prefixEnd));
+        line += ';';
+        AppendKinds(line, row.kinds);
+        for (const std::optional<qint64> &amount :
+             {amounts.oldPrice, amounts.newPrice, amounts.purchase, amounts.grossPurchase}) {
+            line += ';';
+            AppendCsvAmount(line, amount);
+        }
+        line += ';';
+        AppendCsvPercent(line, amounts.change);
+        line += ';';
+        if (row.hasOldRow)
+            AppendCsvText(line, texts.sliced(row.nameEnd, row.oldNameEnd - row.nameEnd));
+        line += ";;;\r\n";
+    }
+
+    QIODevice &device_;
+    CsvRowBatch batch_;
+    Handover<CsvRowBatch> batches_{kBatchesAhead};
+    std::exception_ptr failure_;
+    bool failed_ = false; // read by the walk only after the thread has ended
+    std::thread thread_;  // last: starts once the members it uses are there
+};
+
 // --- The comparison ------------------------------------------------------------
 
 class TariffComparison {
 public:
     TariffComparison(const ReportSources &sources, QIODevice *csv, const ProgressSink &stop)
-        : sources_(sources), csv_(csv), stop_(stop)
+        : sources_(sources), csvDevice_(csv), csv_(csv), stop_(stop)
     {
     }
 
@@ -195,12 +334,16 @@ public:
             error = before.Failed() ? before.Error() : after.Error();
             return false;
         }
+        if (csv_.Enabled())
+            rowWriter_.emplace(*csvDevice_);
         WalkRow oldRow;
         WalkRow newRow;
         qint64 steps = 0;
         while (before.HasRow() || after.HasRow()) {
             if (++steps % kRowsBetweenStopChecks == 0 && stop_.StopRequested())
                 return false;
+            if (writeFailed_)
+                break; // Finish() below tells why
             const int order = !before.HasRow() ? 1
                               : !after.HasRow() ? -1
                                                 : QByteArrayView(before.Prefix()).compare(after.Prefix());
@@ -214,7 +357,7 @@ public:
             error = before.Failed() ? before.Error() : after.Error();
             return false;
         }
-        return ReadSkippedLines(*sources_.after.connection, error) && FlushCsv(error);
+        return FinishRows(error) && ReadSkippedLines(*sources_.after.connection, error) && FlushCsv(error);
     }
 
     ChangeReport TakeReport() { return std::move(report_); }
@@ -245,20 +388,10 @@ private:
             kinds |= CheckSellingPrice(amounts);
         if (kinds == 0)
             return;
-        if (csv_.Enabled())
+        if (rowWriter_)
             WriteRow(oldRow, newRow, amounts, kinds);
         KeepForShowing(oldRow, newRow, amounts, kinds);
     }
-
-    // The amounts of one prefix in whole 1/10000 €.
-    struct Amounts {
-        std::optional<qint64> oldPrice;
-        std::optional<qint64> newPrice;
-        std::optional<qint64> oldPurchase;
-        std::optional<qint64> purchase; // after the update, or before for a removed prefix
-        std::optional<qint64> grossPurchase;
-        std::optional<double> change;   // of the selling price, as a fraction
-    };
 
     Amounts AmountsOf(const WalkRow *oldRow, const WalkRow *newRow) const
     {
@@ -320,25 +453,8 @@ private:
 
     void WriteRow(const WalkRow *oldRow, const WalkRow *newRow, const Amounts &amounts, unsigned kinds)
     {
-        QByteArray &line = csv_.Line();
-        const WalkRow &shown = newRow ? *newRow : *oldRow;
-        AppendCsvText(line, shown.prefix);
-        line += ';';
-        AppendCsvText(line, shown.name);
-        line += ';';
-        AppendKinds(line, kinds);
-        for (const std::optional<qint64> &amount :
-             {amounts.oldPrice, amounts.newPrice, amounts.purchase, amounts.grossPurchase}) {
-            line += ';';
-            AppendCsvAmount(line, amount);
-        }
-        line += ';';
-        AppendCsvPercent(line, amounts.change);
-        line += ';';
-        if (oldRow)
-            AppendCsvText(line, oldRow->name);
-        line += ";;;";
-        csv_.EndLine();
+        if (!rowWriter_->Add(newRow ? *newRow : *oldRow, oldRow, amounts, kinds))
+            writeFailed_ = true;
     }
 
     // Keeps the row where the report shows it: among the largest changes or
@@ -415,6 +531,15 @@ private:
         csv_.EndLine();
     }
 
+    // The rows' lines are all written before the skipped lines follow them.
+    bool FinishRows(QString &error)
+    {
+        if (!rowWriter_ || rowWriter_->Finish(error))
+            return true;
+        error = QStringLiteral("Der Bericht konnte nicht geschrieben werden: ") + error;
+        return false;
+    }
+
     bool FlushCsv(QString &error)
     {
         if (csv_.Flush())
@@ -424,7 +549,10 @@ private:
     }
 
     const ReportSources &sources_;
-    CsvWriter csv_;
+    QIODevice *csvDevice_;
+    CsvWriter csv_; // the skipped lines, once the rows are written
+    std::optional<CsvRowWriter> rowWriter_;
+    bool writeFailed_ = false;
     const ProgressSink &stop_;
     ChangeReport report_;
     QList<double> raiseKeys_;

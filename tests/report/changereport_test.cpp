@@ -126,7 +126,18 @@ TEST_F(ChangeReportTest, ReadingTheOldRowsAheadChangesNothing)
     const QByteArray directCsv = csv_.data();
     const ChangeReport readAhead = Compare(true);
     EXPECT_EQ(csv_.data(), directCsv);
-    EXPECT_GT(CsvLines().size(), 10000);
+    const QStringList lines = CsvLines();
+    EXPECT_GT(lines.size(), 10000);
+    // Each line's texts where they belong: the lines are packed for the
+    // thread that writes them, and unpacked there.
+    for (const QString &line : lines) {
+        const QStringList fields = line.split(u';');
+        ASSERT_EQ(fields.size(), 12) << line.toStdString();
+        EXPECT_TRUE(fields[0].startsWith(QStringLiteral("49"))) << line.toStdString();
+        for (const qsizetype name : {1, 8})
+            EXPECT_TRUE(fields[name].isEmpty() || fields[name].startsWith(QStringLiteral("Ziel ")) || fields[name] == "Neu")
+                << line.toStdString();
+    }
     const auto counts = [](const ChangeCounts &c) {
         return std::vector<qint64>{c.rowsBefore, c.rowsAfter,       c.added,     c.removed,    c.removedRows,
                                    c.renamed,    c.raised,          c.lowered,   c.belowCost,  c.pricedZero,
@@ -135,6 +146,48 @@ TEST_F(ChangeReportTest, ReadingTheOldRowsAheadChangesNothing)
     EXPECT_EQ(counts(readAhead.counts), counts(direct.counts));
     EXPECT_EQ(readAhead.counts.rowsBefore, 40000);
     EXPECT_EQ(readAhead.largestRaises.size(), ChangeReport::kLargestChangesShown);
+}
+
+// A device that takes only its first bytes, as a full disk does.
+class FillingDevice : public QIODevice {
+public:
+    explicit FillingDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64 size) override
+    {
+        if (size > room_) {
+            setErrorString(QStringLiteral("Kein Platz auf dem Gerät"));
+            return -1;
+        }
+        room_ -= size;
+        return size;
+    }
+
+private:
+    qint64 room_;
+};
+
+TEST_F(ChangeReportTest, AReportThatCannotBeWrittenFailsWithTheReason)
+{
+    tariff_.Execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 29999) "
+                                   "INSERT INTO Numbers (Number, Name, Price_EUR, Rate_EK) "
+                                   "SELECT '49' || (100000 + i), 'Ziel', 0.1, 0.05 FROM n"));
+    QString openError;
+    const auto database = SqliteConnection::Open(tariff_.Path(), SQLITE_OPEN_READONLY, 1000, openError);
+    ASSERT_TRUE(database);
+    for (const qint64 room : {qint64(0), qint64(100), qint64(200000)}) {
+        FillingDevice device(room);
+        QString error;
+        NoStop noStop;
+        EXPECT_FALSE(CompareTariffs({{database.get(), QStringLiteral("Before")},
+                                     {database.get(), QStringLiteral("Numbers")}, QStringLiteral("Skipped"), 0.19},
+                                    &device, noStop, error))
+            << room;
+        EXPECT_EQ(error, QStringLiteral("Der Bericht konnte nicht geschrieben werden: Kein Platz auf dem Gerät"))
+            << room;
+    }
 }
 
 TEST_F(ChangeReportTest, APriceStoredWithAFloatingPointTailIsNoChange)
