@@ -12,11 +12,11 @@
 
 #include <cmath>
 #include <exception>
-#include <thread>
-#include <vector>
 #include <iterator>
 #include <limits>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace preisliste {
 
@@ -330,8 +330,14 @@ public:
         const bool readAhead = sources_.before.connection != sources_.after.connection;
         TariffWalk before;
         TariffWalk after;
-        if (!before.Open(sources_.before, readAhead) || !after.Open(sources_.after)) {
-            error = before.Failed() ? before.Error() : after.Error();
+        // (A walk read ahead tells of a failure only once it has answered
+        // its last row, so each walk's failure is asked of it alone.)
+        if (!before.Open(sources_.before, readAhead)) {
+            error = before.Error();
+            return false;
+        }
+        if (!after.Open(sources_.after)) {
+            error = after.Error();
             return false;
         }
         if (csv_.Enabled())
@@ -342,8 +348,10 @@ public:
         while (before.HasRow() || after.HasRow()) {
             if (++steps % kRowsBetweenStopChecks == 0 && stop_.StopRequested())
                 return false;
-            if (writeFailed_)
-                break; // Finish() below tells why
+            if (writeFailed_) {
+                FinishRows(error); // tells why
+                return false;
+            }
             const int order = !before.HasRow() ? 1
                               : !after.HasRow() ? -1
                                                 : QByteArrayView(before.Prefix()).compare(after.Prefix());

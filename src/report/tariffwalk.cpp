@@ -157,7 +157,7 @@ bool TariffWalk::Open(const TariffState &state, bool readAhead)
     if (!prepared)
         return false;
     Step();
-    return !Failed();
+    return hasRow_ || !Failed();
 }
 
 qint64 TariffWalk::TakePrefix(WalkRow &row)

@@ -39,6 +39,7 @@ public:
     bool Open(const TariffState &state, bool readAhead = false);
     bool HasRow() const { return hasRow_; }
     const QByteArray &Prefix() const { return current_.prefix; }
+    // Asked once the walk has no row left, or Open() has failed.
     bool Failed() const { return source_ && source_->Failed(); }
     QString Error() const { return source_ ? source_->Error() : QString(); }
 
