@@ -2,13 +2,12 @@
 
 #include "common/currency.h"
 #include "common/handover.h"
+#include "common/workerthread.h"
 #include "common/numerictext.h"
 #include "db/runcontext.h"
 #include "db/sqliteconnection.h"
 #include "pricelist/pricelistfile.h"
 
-#include <exception>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -212,38 +211,25 @@ using LineBatch = std::vector<ReadLine>;
 // file.
 class LinesReadAhead {
 public:
-    explicit LinesReadAhead(PriceListReader &reader) : reader_(reader), thread_([this] { ReadAll(); }) {}
-    ~LinesReadAhead()
-    {
-        batches_.Abandon();
-        thread_.join();
-    }
+    explicit LinesReadAhead(PriceListReader &reader) : reader_(reader) {}
+    ~LinesReadAhead() { batches_.Abandon(); }
 
-    // The next lines in file order; nothing once all are handed over, or
-    // the reading failed (see RethrowFailure()).
-    std::optional<LineBatch> Next() { return batches_.Take(); }
-    // Once Next() has answered nothing: a failure of the reading thread
-    // (out of memory) goes on here, as if it had happened on this one.
-    void RethrowFailure() const
+    // The next lines in file order; nothing once all are handed over. A
+    // failure of the reading thread is raised here, after the lines read
+    // before it.
+    std::optional<LineBatch> Next()
     {
-        if (failure_)
-            std::rethrow_exception(failure_);
+        std::optional<LineBatch> batch = batches_.Take();
+        if (!batch)
+            reading_.Join();
+        return batch;
     }
+    // Once Next() has answered nothing.
     bool LooksCommaSeparated() const { return separators_.LooksCommaSeparated(); }
 
 private:
     static constexpr std::size_t kLinesPerBatch = 1024;
     static constexpr std::size_t kBatchesAhead = 8;
-
-    void ReadAll()
-    {
-        try {
-            ReadBatches();
-        } catch (...) {
-            failure_ = std::current_exception();
-        }
-        batches_.Finish();
-    }
 
     void ReadBatches()
     {
@@ -279,9 +265,8 @@ private:
 
     PriceListReader &reader_;
     SeparatorCheck separators_;
-    std::exception_ptr failure_;
     Handover<LineBatch> batches_{kBatchesAhead};
-    std::thread thread_; // last: starts once the members it uses are there
+    WorkerThread reading_{[this] { ReadBatches(); }, [this] { batches_.Finish(); }};
 };
 
 } // namespace
@@ -328,7 +313,6 @@ StageResult ImportPriceListFile(const QString &path, RunContext &context, const 
                                            + (reason ? skipped.Error() : insert.Error()));
         }
     }
-    lines.RethrowFailure();
     if (lines.LooksCommaSeparated())
         return RejectFile(SeparatorCheck::Message(path));
     // Not one line taken: the list is of another kind, or of another

@@ -4,6 +4,7 @@
 
 #include "common/currency.h"
 #include "common/handover.h"
+#include "common/workerthread.h"
 #include "common/runsinks.h"
 #include "db/sqliteconnection.h"
 
@@ -11,10 +12,8 @@
 #include <QStringList>
 
 #include <cmath>
-#include <exception>
 #include <iterator>
 #include <limits>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -208,13 +207,8 @@ struct CsvRowBatch {
 // A bounded number of rows waits to be written.
 class CsvRowWriter {
 public:
-    explicit CsvRowWriter(QIODevice &device) : device_(device), thread_([this] { WriteAll(); }) {}
-    ~CsvRowWriter()
-    {
-        batches_.Abandon(); // a walk that ended early needs no more lines
-        if (thread_.joinable())
-            thread_.join();
-    }
+    explicit CsvRowWriter(QIODevice &device) : device_(device) {}
+    ~CsvRowWriter() { batches_.Abandon(); } // a walk that ended early needs no more lines
 
     // False once writing has failed; Finish() tells why.
     bool Add(const WalkRow &shown, const WalkRow *oldRow, const Amounts &amounts, unsigned kinds)
@@ -236,9 +230,7 @@ public:
         if (!batch_.rows.empty())
             batches_.Put(std::exchange(batch_, {}));
         batches_.Finish();
-        thread_.join();
-        if (failure_)
-            std::rethrow_exception(failure_); // out of memory, as if it had happened here
+        writing_.Join(); // raises a failure of the writing thread here
         if (failed_)
             error = device_.errorString();
         return !failed_;
@@ -248,16 +240,6 @@ private:
     static constexpr std::size_t kRowsPerBatch = 1024;
     static constexpr std::size_t kBatchesAhead = 16;
     static constexpr qsizetype kFlushBytes = 1 << 16;
-
-    void WriteAll()
-    {
-        try {
-            WriteBatches();
-        } catch (...) {
-            failure_ = std::current_exception();
-            batches_.Abandon();
-        }
-    }
 
     void WriteBatches()
     {
@@ -276,10 +258,8 @@ private:
 
     bool Write(QByteArray &lines)
     {
-        if (!lines.isEmpty() && device_.write(lines) != lines.size()) {
+        if (!lines.isEmpty() && device_.write(lines) != lines.size())
             failed_ = true;
-            batches_.Abandon(); // the walk learns of it at its next batch
-        }
         lines.clear();
         return !failed_;
     }
@@ -308,9 +288,10 @@ private:
     QIODevice &device_;
     CsvRowBatch batch_;
     Handover<CsvRowBatch> batches_{kBatchesAhead};
-    std::exception_ptr failure_;
     bool failed_ = false; // read by the walk only after the thread has ended
-    std::thread thread_;  // last: starts once the members it uses are there
+    // Once the writing ends, early or not, the walk's next batch is refused:
+    // that is how the walk learns of a failure.
+    WorkerThread writing_{[this] { WriteBatches(); }, [this] { batches_.Abandon(); }};
 };
 
 // --- The comparison ------------------------------------------------------------

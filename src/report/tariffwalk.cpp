@@ -1,11 +1,10 @@
 #include "report/tariffwalk.h"
 
 #include "common/handover.h"
+#include "common/workerthread.h"
 #include "db/sqliteconnection.h"
 
 #include <cstring>
-#include <exception>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -67,23 +66,15 @@ struct RowBatch {
 // The rows read on a thread of their own, a bounded number ahead.
 class RowsReadAhead : public WalkRowSource {
 public:
-    explicit RowsReadAhead(std::unique_ptr<StatementRows> rows)
-        : rows_(std::move(rows)), thread_([this] { ReadAll(); })
-    {
-    }
-    ~RowsReadAhead() override
-    {
-        batches_.Abandon();
-        thread_.join();
-    }
+    explicit RowsReadAhead(std::unique_ptr<StatementRows> rows) : rows_(std::move(rows)) {}
+    ~RowsReadAhead() override { batches_.Abandon(); }
 
     bool Read(WalkRow &row) override
     {
         while (next_ == batch_.rows.size()) {
             std::optional<RowBatch> batch = batches_.Take();
             if (!batch) {
-                if (failure_)
-                    std::rethrow_exception(failure_); // out of memory, as if it had happened here
+                reading_.Join(); // raises a failure of the reading thread here
                 return false;
             }
             batch_ = std::move(*batch);
@@ -109,16 +100,6 @@ private:
     static constexpr std::size_t kRowsPerBatch = 1024;
     static constexpr std::size_t kBatchesAhead = 16;
 
-    void ReadAll()
-    {
-        try {
-            ReadBatches();
-        } catch (...) {
-            failure_ = std::current_exception();
-        }
-        batches_.Finish();
-    }
-
     void ReadBatches()
     {
         RowBatch batch;
@@ -136,12 +117,11 @@ private:
     }
 
     std::unique_ptr<StatementRows> rows_;
-    std::exception_ptr failure_;
     Handover<RowBatch> batches_{kBatchesAhead};
     RowBatch batch_;
     std::size_t next_ = 0;
     qsizetype textAt_ = 0;
-    std::thread thread_; // last: starts once the members it uses are there
+    WorkerThread reading_{[this] { ReadBatches(); }, [this] { batches_.Finish(); }};
 };
 
 } // namespace
