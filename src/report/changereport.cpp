@@ -153,6 +153,7 @@ public:
     explicit CsvWriter(QIODevice *device) : device_(device) {}
 
     bool Enabled() const { return device_ != nullptr; }
+    QIODevice *Device() const { return device_; }
     // The line under construction; EndLine() adds the line end.
     QByteArray &Line() { return buffer_; }
     void EndLine()
@@ -299,7 +300,7 @@ private:
 class TariffComparison {
 public:
     TariffComparison(const ReportSources &sources, QIODevice *csv, const ProgressSink &stop)
-        : sources_(sources), csvDevice_(csv), csv_(csv), stop_(stop)
+        : sources_(sources), csv_(csv), stop_(stop)
     {
     }
 
@@ -322,7 +323,7 @@ public:
             return false;
         }
         if (csv_.Enabled())
-            rowWriter_.emplace(*csvDevice_);
+            rowWriter_.emplace(*csv_.Device());
         WalkRow oldRow;
         WalkRow newRow;
         qint64 steps = 0;
@@ -538,7 +539,6 @@ private:
     }
 
     const ReportSources &sources_;
-    QIODevice *csvDevice_;
     CsvWriter csv_; // the skipped lines, once the rows are written
     std::optional<CsvRowWriter> rowWriter_;
     bool writeFailed_ = false;
