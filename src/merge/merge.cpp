@@ -222,6 +222,14 @@ bool FindParentPrice(MergeContext &merge, SqliteStatement &lookup, Group &group)
     return true;
 }
 
+// The walks look names up by key. A list matched wholly by name or prefix
+// leaves them no row, and the index of a million keys would go unread.
+bool IndexNamesForTheWalks(MergeContext &merge)
+{
+    const std::optional<qint64> unpriced = QueryNumber(merge, mergesql::CountUnpricedRows());
+    return unpriced && (*unpriced == 0 || Execute(merge, mergesql::IndexStagedNames()));
+}
+
 // The rows the name match priced; false after recording why not.
 bool CountNameMatches(MergeContext &merge)
 {
@@ -280,7 +288,7 @@ StageResult PrepareStagedRows(MergeContext &merge)
         return PhaseResult(merge, false);
     if (*hasRows == 0)
         return StageResult::Failed(kNoValidEntriesMessage, FailureKind::Sentence);
-    return PhaseResult(merge, !Stopped(merge, 10) && Execute(merge, IndexStagedNames()));
+    return PhaseResult(merge, !Stopped(merge, 10));
 }
 
 // The rows the import matched by name as it stored them need no second
@@ -298,8 +306,8 @@ StageResult CarryOverSellingPrices(MergeContext &merge)
 
 StageResult PriceByDestinationVote(MergeContext &merge)
 {
-    if (Stopped(merge, kVoteRange.from))
-        return StageResult::Stopped();
+    if (Stopped(merge, kVoteRange.from) || !IndexNamesForTheWalks(merge))
+        return PhaseResult(merge, false);
     SqliteStatement vote = Database(merge).Prepare(mergesql::VoteForPrice());
     if (vote.Failed())
         return StageResult::Failed(vote.Error());

@@ -175,13 +175,6 @@ QString HasStagedRows()
     return QStringLiteral("SELECT EXISTS (SELECT 1 FROM Import2)");
 }
 
-// The index serves the look-ups of the later phases: the names' keys and
-// purchase prices of Import2 for the vote and the parent search.
-QString IndexStagedNames()
-{
-    return QStringLiteral("CREATE INDEX Import2_ZielKeyPreisEk ON Import2 (CaseKey(Ziel), PreisEk)");
-}
-
 // --- CarryOverSellingPrices --------------------------------------------------------
 
 // Name match: the highest old selling price of the name (tmpBestName), and
@@ -252,6 +245,14 @@ const QString kUnpricedRows = QStringLiteral(
 QString CountUnpricedRows()
 {
     return QStringLiteral("SELECT COUNT(*) FROM Import2 WHERE ") + kUnpricedRows;
+}
+
+// The index serves the look-ups of the two walks: the names' keys and
+// purchase prices of Import2 for the vote and the parent search. It is built
+// only when a row is left to walk.
+QString IndexStagedNames()
+{
+    return QStringLiteral("CREATE INDEX Import2_ZielKeyPreisEk ON Import2 (CaseKey(Ziel), PreisEk)");
 }
 
 // The rows are read in one sweep and sorted before the first one is

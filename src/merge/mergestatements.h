@@ -27,7 +27,6 @@ QString StageRowMatchingItsName();                          //     the import's 
 // --- PrepareStagedRows: the price list ----------------------------------------
 QString CleanUpStagedRows();
 QString HasStagedRows();                                    // query: 0 or 1
-QString IndexStagedNames();
 
 // --- CarryOverSellingPrices ---------------------------------------------------
 QString MatchByName();
@@ -38,6 +37,7 @@ QString IndexRowsWithoutState();
 
 // --- PriceByDestinationVote and PriceByParentName ----------------------------
 QString CountUnpricedRows();                                // query: one number
+QString IndexStagedNames();
 QString SelectUnpricedRows();                               // query: rowid, Ziel, PreisEk, VkPreis, key of Ziel
 QString VoteForPrice();                                     // ?1 key of the name
 QString FindParentRow();                                    // ?1 key of the parent name, ?2 purchase price

@@ -150,4 +150,9 @@ QStringList PhaseRunner::Staged() const
                      QStringLiteral("SELECT Vorwahl, Ziel, VkPreis, ImportState, OldName FROM Import2 ORDER BY rowid"));
 }
 
+QStringList PhaseRunner::Rows(const QString &sql) const
+{
+    return QueryRows(*connection_, sql);
+}
+
 } // namespace preisliste::test

@@ -71,6 +71,8 @@ public:
     bool PriceStagedRows();
     // Import2 as "Vorwahl|Ziel|VkPreis|ImportState|OldName" in staging order.
     QStringList Staged() const;
+    // The rows of any query on the run's connection, fields joined by '|'.
+    QStringList Rows(const QString &sql) const;
     MergeContext &Merge() { return *merge_; }
 
 private:

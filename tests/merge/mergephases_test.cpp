@@ -147,6 +147,41 @@ TEST_F(MergePhases, WalksSortTheirRowsBeforeTheFirstIsReturned)
     EXPECT_EQ(plan.filter(QStringLiteral("USE TEMP B-TREE FOR ORDER BY")).size(), 1) << plan.join(u'\n').toStdString();
 }
 
+struct NameIndexCase {
+    const char *name;
+    std::vector<StagedRow> staged;
+    bool rowsLeftToWalk;
+};
+
+class NameIndexForTheWalks : public MergeFixture, public testing::WithParamInterface<NameIndexCase> {};
+
+// The walks' look-ups by name go through the index of the names' keys, or
+// each would read every staged row; a list that leaves the walks no row
+// needs no index.
+TEST_P(NameIndexForTheWalks, IsBuiltOnlyWhenARowIsLeftToWalk)
+{
+    tariff.AddNumber("0033", "France", 0.2, 0.1);
+    Stage(GetParam().staged);
+    PhaseRunner runner(*this, rule, progress, messages);
+    ASSERT_TRUE(runner.PriceStagedRows()) << messages.Texts().join(u'\n').toStdString();
+    const QStringList indexes = runner.Rows(QStringLiteral(
+        "SELECT name FROM temp.sqlite_master WHERE type = 'index' AND name = 'Import2_ZielKeyPreisEk'"));
+    EXPECT_EQ(indexes.size(), GetParam().rowsLeftToWalk ? 1 : 0);
+    if (!GetParam().rowsLeftToWalk)
+        return;
+    for (const QString &lookUp : {mergesql::VoteForPrice(), mergesql::FindParentRow()}) {
+        const QStringList plan = runner.Rows(QStringLiteral("EXPLAIN QUERY PLAN ") + lookUp);
+        EXPECT_EQ(plan.filter(QStringLiteral("Import2_ZielKeyPreisEk")).size(), 1) << plan.join(u'\n').toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, NameIndexForTheWalks,
+    testing::Values(NameIndexCase{"AllMatchedByName", {{"0033", "FRANCE", "0.1"}, {"0034", "france", "0.1"}}, false},
+                    NameIndexCase{"AllMatchedByPrefix", {{"0033", "Frankreich", "0.1"}}, false},
+                    NameIndexCase{"OneNewName", {{"0033", "France", "0.1"}, {"00331", "France Mobile", "0.1"}}, true}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST_F(MergePhases, FactorDividesTheMarginOnceMore)
 {
     rule.SetVAT(0.19);
