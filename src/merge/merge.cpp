@@ -195,15 +195,25 @@ bool VoteForGroupPrice(MergeContext &merge, SqliteStatement &vote, Group &group)
     return true;
 }
 
-// The parent search: drops trailing words one at a time, longest parent
-// first, and stops at the first parent name that has a staged row with
-// exactly the group's purchase price, whatever that row's price or state.
+// The parent names of `name`, longest first: the name with its trailing
+// words dropped one at a time. A parent needs at least one character before
+// the blank. `visit` answers false to end the walk through them.
+void ForEachParentName(const QString &name, const std::function<bool(const QString &)> &visit)
+{
+    for (qsizetype blank = name.lastIndexOf(u' '); blank > 0; blank = name.lastIndexOf(u' ', blank - 1)) {
+        if (!visit(name.left(blank)))
+            return;
+    }
+}
+
+// The parent search: stops at the first parent name that has a staged row
+// with exactly the group's purchase price, whatever that row's price or
+// state.
 bool FindParentPrice(MergeContext &merge, SqliteStatement &lookup, Group &group)
 {
-    const QString name = QString::fromUtf8(group.name);
-    // A parent needs at least one character before the blank.
-    for (qsizetype blank = name.lastIndexOf(u' '); blank > 0; blank = name.lastIndexOf(u' ', blank - 1)) {
-        lookup.BindText(1, CaseKey(name.left(blank).toUtf8()));
+    bool failed = false;
+    ForEachParentName(QString::fromUtf8(group.name), [&](const QString &parent) {
+        lookup.BindText(1, CaseKey(parent.toUtf8()));
         lookup.BindDouble(2, group.purchase.ToDouble());
         const bool found = lookup.Next();
         if (found) {
@@ -212,22 +222,48 @@ bool FindParentPrice(MergeContext &merge, SqliteStatement &lookup, Group &group)
             group.price = lookup.Price(1);
         }
         lookup.Reset();
-        if (lookup.Failed()) {
-            RecordFailure(merge, lookup.Error());
-            return false;
-        }
-        if (found)
-            return true;
-    }
-    return true;
+        failed = lookup.Failed();
+        return !found && !failed;
+    });
+    if (failed)
+        RecordFailure(merge, lookup.Error());
+    return !failed;
 }
 
-// The walks look names up by key. A list matched wholly by name or prefix
-// leaves them no row, and the index of a million keys would go unread.
-bool IndexNamesForTheWalks(MergeContext &merge)
+// The keys of the unpriced rows' names and of their parent names, in
+// tmpWalkKeys; false after recording why not.
+bool GatherWalkKeys(MergeContext &merge)
+{
+    SqliteStatement names = Database(merge).Prepare(mergesql::SelectUnpricedNames());
+    SqliteStatement addKey = Database(merge).Prepare(mergesql::AddWalkKey());
+    const auto add = [&](const QByteArray &key) {
+        addKey.BindText(1, key);
+        return addKey.Run();
+    };
+    bool added = !names.Failed() && !addKey.Failed();
+    while (added && names.Next()) {
+        const QByteArrayView name = names.Utf8(0);
+        added = add(CaseKey(name));
+        ForEachParentName(QString::fromUtf8(name), [&](const QString &parent) {
+            added = added && add(CaseKey(parent.toUtf8()));
+            return added;
+        });
+    }
+    if (!added || names.Failed())
+        RecordFailure(merge, names.Failed() ? names.Error() : addKey.Error());
+    return added && !names.Failed();
+}
+
+// The staged rows the walks may look up (tmpWalkRows): those with the key
+// of an unpriced row's name or of one of its parent names. A list matched
+// wholly by name or prefix leaves the walks no row, and its staged rows are
+// not read again.
+bool GatherRowsForTheWalks(MergeContext &merge)
 {
     const std::optional<qint64> unpriced = QueryNumber(merge, mergesql::CountUnpricedRows());
-    return unpriced && (*unpriced == 0 || Execute(merge, mergesql::IndexStagedNames()));
+    return unpriced && ExecuteAll(merge, mergesql::CreateWalkTables())
+           && (*unpriced == 0 || (GatherWalkKeys(merge) && Execute(merge, mergesql::GatherWalkRows())))
+           && Execute(merge, mergesql::IndexWalkRows());
 }
 
 // The rows the name match priced; false after recording why not.
@@ -306,7 +342,7 @@ StageResult CarryOverSellingPrices(MergeContext &merge)
 
 StageResult PriceByDestinationVote(MergeContext &merge)
 {
-    if (Stopped(merge, kVoteRange.from) || !IndexNamesForTheWalks(merge))
+    if (Stopped(merge, kVoteRange.from) || !GatherRowsForTheWalks(merge))
         return PhaseResult(merge, false);
     SqliteStatement vote = Database(merge).Prepare(mergesql::VoteForPrice());
     if (vote.Failed())

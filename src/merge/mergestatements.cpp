@@ -247,12 +247,43 @@ QString CountUnpricedRows()
     return QStringLiteral("SELECT COUNT(*) FROM Import2 WHERE ") + kUnpricedRows;
 }
 
-// The index serves the look-ups of the two walks: the names' keys and
-// purchase prices of Import2 for the vote and the parent search. It is built
-// only when a row is left to walk.
-QString IndexStagedNames()
+// The look-ups of the two walks (the vote and the parent search) go by the
+// keys of the names the walks ask for: the keys of the unpriced rows' names
+// and of their parent names, gathered first in tmpWalkKeys. tmpWalkRows then
+// holds each staged row that has one of those keys, with its key and
+// purchase price, indexed for the look-ups; the look-ups read the row's
+// current name and price in Import2 by its rowid, so a price that the vote
+// assigns is seen by the parent search. The walks ask for few names, and
+// indexing only their rows spares indexing every staged row by its key.
+QStringList CreateWalkTables()
 {
-    return QStringLiteral("CREATE INDEX Import2_ZielKeyPreisEk ON Import2 (CaseKey(Ziel), PreisEk)");
+    return {
+        QStringLiteral("DROP TABLE IF EXISTS temp.tmpWalkKeys"),
+        QStringLiteral("CREATE TEMP TABLE tmpWalkKeys (NameKey TEXT PRIMARY KEY) WITHOUT ROWID"),
+        QStringLiteral("DROP TABLE IF EXISTS temp.tmpWalkRows"),
+        QStringLiteral("CREATE TEMP TABLE tmpWalkRows (StagedRow INTEGER PRIMARY KEY, NameKey TEXT, PreisEk CURRENCY)"),
+    };
+}
+
+QString SelectUnpricedNames()
+{
+    return QStringLiteral("SELECT Ziel FROM Import2 INDEXED BY Import2_WithoutState WHERE ") + kUnpricedRows;
+}
+
+QString AddWalkKey()
+{
+    return QStringLiteral("INSERT OR IGNORE INTO tmpWalkKeys (NameKey) VALUES (?1)");
+}
+
+QString GatherWalkRows()
+{
+    return QStringLiteral("INSERT INTO tmpWalkRows (StagedRow, NameKey, PreisEk) "
+                          "SELECT rowid, CaseKey(Ziel), PreisEk FROM Import2 WHERE CaseKey(Ziel) IN tmpWalkKeys");
+}
+
+QString IndexWalkRows()
+{
+    return QStringLiteral("CREATE INDEX tmpWalkRows_NameKeyPreisEk ON tmpWalkRows (NameKey, PreisEk)");
 }
 
 // The rows are read in one sweep and sorted before the first one is
@@ -273,7 +304,8 @@ QString VoteForPrice()
 {
     return QStringLiteral(
         "SELECT VkPreis, COUNT(VkPreis) AS AnzahlvonVkPreis, MIN(Ziel) AS NameFound "
-        "FROM Import2 WHERE CaseKey(Ziel) = ?1 AND VkPreis IS NOT NULL "
+        "FROM tmpWalkRows JOIN Import2 ON Import2.rowid = tmpWalkRows.StagedRow "
+        "WHERE tmpWalkRows.NameKey = ?1 AND VkPreis IS NOT NULL "
         "GROUP BY VkPreis ORDER BY COUNT(VkPreis) DESC, VkPreis DESC LIMIT 1");
 }
 
@@ -282,8 +314,9 @@ QString VoteForPrice()
 // (a price beats none); on equal prices the row staged first.
 QString FindParentRow()
 {
-    return QStringLiteral("SELECT Ziel, VkPreis FROM Import2 WHERE CaseKey(Ziel) = ?1 AND PreisEk = ?2 "
-                          "ORDER BY VkPreis DESC, rowid LIMIT 1");
+    return QStringLiteral("SELECT Ziel, VkPreis FROM tmpWalkRows JOIN Import2 ON Import2.rowid = tmpWalkRows.StagedRow "
+                          "WHERE tmpWalkRows.NameKey = ?1 AND tmpWalkRows.PreisEk = ?2 "
+                          "ORDER BY VkPreis DESC, Import2.rowid LIMIT 1");
 }
 
 QString AssignGroupPrice()
@@ -341,7 +374,8 @@ QString FillNumbersFromStaging()
 QStringList DropStagingAndTmpMaxPreis()
 {
     return {QStringLiteral("DROP TABLE Import2"), QStringLiteral("DROP TABLE tmpMaxPreis"),
-            QStringLiteral("DROP TABLE tmpBestName")};
+            QStringLiteral("DROP TABLE tmpBestName"), QStringLiteral("DROP TABLE IF EXISTS temp.tmpWalkKeys"),
+            QStringLiteral("DROP TABLE IF EXISTS temp.tmpWalkRows")};
 }
 
 } // namespace preisliste::mergesql

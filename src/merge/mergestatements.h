@@ -37,7 +37,11 @@ QString IndexRowsWithoutState();
 
 // --- PriceByDestinationVote and PriceByParentName ----------------------------
 QString CountUnpricedRows();                                // query: one number
-QString IndexStagedNames();
+QStringList CreateWalkTables();
+QString SelectUnpricedNames();                              // query: Ziel of each unpriced row
+QString AddWalkKey();                                       // ?1 key of a name the walks ask for
+QString GatherWalkRows();
+QString IndexWalkRows();
 QString SelectUnpricedRows();                               // query: rowid, Ziel, PreisEk, VkPreis, key of Ziel
 QString VoteForPrice();                                     // ?1 key of the name
 QString FindParentRow();                                    // ?1 key of the parent name, ?2 purchase price

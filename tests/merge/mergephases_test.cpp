@@ -147,39 +147,45 @@ TEST_F(MergePhases, WalksSortTheirRowsBeforeTheFirstIsReturned)
     EXPECT_EQ(plan.filter(QStringLiteral("USE TEMP B-TREE FOR ORDER BY")).size(), 1) << plan.join(u'\n').toStdString();
 }
 
-struct NameIndexCase {
+struct WalkRowsCase {
     const char *name;
     std::vector<StagedRow> staged;
-    bool rowsLeftToWalk;
+    QStringList walkRows; // "rowid|key|purchase price" of the rows the walks may look up
 };
 
-class NameIndexForTheWalks : public MergeFixture, public testing::WithParamInterface<NameIndexCase> {};
+class RowsForTheWalks : public MergeFixture, public testing::WithParamInterface<WalkRowsCase> {};
 
-// The walks' look-ups by name go through the index of the names' keys, or
-// each would read every staged row; a list that leaves the walks no row
-// needs no index.
-TEST_P(NameIndexForTheWalks, IsBuiltOnlyWhenARowIsLeftToWalk)
+// The walks look up only the staged rows with the key of an unpriced row's
+// name or of one of its parent names, whatever their state, through an
+// index; a list that leaves the walks no row gives them none.
+TEST_P(RowsForTheWalks, AreTheRowsOfTheNamesTheyAskFor)
 {
     tariff.AddNumber("0033", "France", 0.2, 0.1);
     Stage(GetParam().staged);
     PhaseRunner runner(*this, rule, progress, messages);
     ASSERT_TRUE(runner.PriceStagedRows()) << messages.Texts().join(u'\n').toStdString();
-    const QStringList indexes = runner.Rows(QStringLiteral(
-        "SELECT name FROM temp.sqlite_master WHERE type = 'index' AND name = 'Import2_ZielKeyPreisEk'"));
-    EXPECT_EQ(indexes.size(), GetParam().rowsLeftToWalk ? 1 : 0);
-    if (!GetParam().rowsLeftToWalk)
-        return;
+    EXPECT_EQ(runner.Rows(QStringLiteral("SELECT StagedRow, NameKey, PreisEk FROM tmpWalkRows ORDER BY StagedRow")),
+              GetParam().walkRows);
     for (const QString &lookUp : {mergesql::VoteForPrice(), mergesql::FindParentRow()}) {
         const QStringList plan = runner.Rows(QStringLiteral("EXPLAIN QUERY PLAN ") + lookUp);
-        EXPECT_EQ(plan.filter(QStringLiteral("Import2_ZielKeyPreisEk")).size(), 1) << plan.join(u'\n').toStdString();
+        EXPECT_EQ(plan.filter(QStringLiteral("tmpWalkRows_NameKeyPreisEk")).size(), 1) << plan.join(u'\n').toStdString();
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Lists, NameIndexForTheWalks,
-    testing::Values(NameIndexCase{"AllMatchedByName", {{"0033", "FRANCE", "0.1"}, {"0034", "france", "0.1"}}, false},
-                    NameIndexCase{"AllMatchedByPrefix", {{"0033", "Frankreich", "0.1"}}, false},
-                    NameIndexCase{"OneNewName", {{"0033", "France", "0.1"}, {"00331", "France Mobile", "0.1"}}, true}),
+    Lists, RowsForTheWalks,
+    testing::Values(
+        WalkRowsCase{"AllMatchedByName", {{"0033", "FRANCE", "0.1"}, {"0034", "france", "0.1"}}, {}},
+        WalkRowsCase{"AllMatchedByPrefix", {{"0033", "Frankreich", "0.1"}}, {}},
+        WalkRowsCase{"NewNameWithItsParent",
+                     {{"0033", "France", "0.1"},
+                      {"0033", "Frankreich", "0.1"},
+                      {"00331", "FRANCE Mobile Orange", "0.1"},
+                      {"00332", "france mobile", "0.2"}},
+                     {"1|france|0.1", "3|france mobile orange|0.1", "4|france mobile|0.2"}},
+        WalkRowsCase{"UmlautsFoldedInKeyAndParent",
+                     {{"0043", "ÖSTERREICH", "0.1"}, {"00431", "Österreich Mobil", "0.1"}},
+                     {"1|österreich|0.1", "2|österreich mobil|0.1"}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(MergePhases, FactorDividesTheMarginOnceMore)
