@@ -315,7 +315,8 @@ StageResult PrepareNameLookup(MergeContext &merge)
 StageResult PrepareStagedRows(MergeContext &merge)
 {
     using namespace mergesql;
-    if (Stopped(merge, 9) || !Execute(merge, CleanUpStagedRows()))
+    const bool cleanedUpByTheImport = merge.namesMatched.onStaging;
+    if (Stopped(merge, 9) || (!cleanedUpByTheImport && !Execute(merge, CleanUpStagedRows())))
         return PhaseResult(merge, false);
     // A list without one usable row would replace the whole tariff by the
     // kept national rows.
@@ -328,13 +329,17 @@ StageResult PrepareStagedRows(MergeContext &merge)
 }
 
 // The rows the import matched by name as it stored them need no second
-// look-up; they are only counted.
+// look-up, nor a count.
 StageResult CarryOverSellingPrices(MergeContext &merge)
 {
     using namespace mergesql;
-    const bool matchNames = merge.namesMatched == NamesMatched::ByTheMerge;
-    return PhaseResult(merge, !Stopped(merge, 13) && (!matchNames || Execute(merge, MatchByName()))
-                                  && CountNameMatches(merge) && !Stopped(merge, 15)
+    if (Stopped(merge, 13))
+        return StageResult::Stopped();
+    if (merge.namesMatched.onStaging)
+        merge.SameNameCount = merge.namesMatched.matchedRows;
+    else if (!Execute(merge, MatchByName()) || !CountNameMatches(merge))
+        return PhaseResult(merge, false);
+    return PhaseResult(merge, !Stopped(merge, 15)
                                   && Execute(merge, MatchByPrefix(), &merge.SamePrefixCount) && !Stopped(merge, 17)
                                   && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor, merge.MinRate))
                                   && Execute(merge, IndexRowsWithoutState()));
@@ -437,7 +442,7 @@ StageResult MergePriceList(const PricingRule &rule, RunContext &context, MergeSt
         return StageResult::Failed(kRuleNotANumber);
     merge->namesMatched = namesMatched;
     StageResult result = StageResult::Done();
-    if (namesMatched == NamesMatched::ByTheMerge)
+    if (!namesMatched.onStaging)
         result = RunPhases(*merge, CleanUpBeforeMerge, PrepareNameLookup);
     else if (Stopped(*merge, 0))
         result = StageResult::Stopped();

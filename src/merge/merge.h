@@ -25,12 +25,21 @@ struct MergeStatistics {
 // Who gives the staged rows their name match: the merge itself, or the
 // import, which stores each row with it when PrepareNameMatch has run first
 // and the import stores its rows through mergesql::StageRowMatchingItsName().
-enum class NamesMatched { ByTheMerge, OnStaging };
+// Such an import has counted the rows it matched, and has left out every
+// line that the merge would clean up (a prefix that is not a number, a
+// purchase price of 3 or more).
+struct NamesMatched {
+    static NamesMatched ByTheMerge() { return {}; }
+    static NamesMatched OnStaging(int matchedRows) { return {true, matchedRows}; }
+
+    bool onStaging = false;
+    int matchedRows = 0; // by the import
+};
 
 // The first part of a merge whose import matches the names: the old
 // tariff's prices filled in and its names gathered for the look-up, before
 // the price list is staged. The merge then goes on with
-// MergePriceList(..., NamesMatched::OnStaging).
+// MergePriceList(..., NamesMatched::OnStaging(rows)).
 StageResult PrepareNameMatch(const PricingRule &rule, RunContext &context);
 
 // Merges the price list staged in Import2 into the tariff table Numbers, on
@@ -40,7 +49,7 @@ StageResult PrepareNameMatch(const PricingRule &rule, RunContext &context);
 // merge has the "Update Info" statistics as its notice, and as figures in
 // `statistics` when given; after a stop or a failure the caller rolls back.
 StageResult MergePriceList(const PricingRule &rule, RunContext &context, MergeStatistics *statistics = nullptr,
-                           NamesMatched namesMatched = NamesMatched::ByTheMerge);
+                           NamesMatched namesMatched = NamesMatched::ByTheMerge());
 
 // The values of one merge, passed to every phase.
 struct MergeContext {
@@ -52,7 +61,7 @@ struct MergeContext {
     int NewPrefixCount = 0;
     int NewSubdestinationCount = 0;
     int NewDestinationCount = 0;
-    NamesMatched namesMatched = NamesMatched::ByTheMerge;
+    NamesMatched namesMatched = NamesMatched::ByTheMerge();
     std::optional<StageResult> failure{}; // why a step could not go on
 };
 

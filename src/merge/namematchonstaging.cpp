@@ -37,10 +37,12 @@ bool NameMatchOnStaging::Bind(SqliteStatement &insert, const std::optional<QByte
     }
     insert.BindValue(4, match->price);
     insert.BindValue(5, match->oldName);
-    if (match->found)
+    if (match->found) {
         insert.BindInt(6, kStateNameMatch);
-    else
+        ++matchedRows_;
+    } else {
         insert.BindNull(6);
+    }
     return true;
 }
 

@@ -27,6 +27,8 @@ public:
     // False after an error, which Error() describes.
     bool Bind(SqliteStatement &insert, const std::optional<QByteArray> &name);
     const QString &Error() const { return error_.isEmpty() ? lookup_.Error() : error_; }
+    // The rows bound with a match so far.
+    int MatchedRows() const { return matchedRows_; }
 
 private:
     struct Match {
@@ -41,6 +43,7 @@ private:
     SqliteStatement lookup_;
     std::unordered_map<QByteArray, Match> recent_; // by the name's bytes as the list has them
     QString error_;
+    int matchedRows_ = 0;
 };
 
 } // namespace preisliste

@@ -98,13 +98,14 @@ StageResult RunStages(const RunRequest &request, const QString &file, RunContext
         // give each row its name match as it stores it.
         StageResult result = RunStage(context, messages, kNameLookupShare,
                                       [&](RunContext &stage) { return PrepareNameMatch(request.rule, stage); });
+        int matchedRows = 0;
         if (result.IsDone())
             result = RunStage(context, messages, kImportShare,
-                              [&](RunContext &stage) { return ImportMatchingNames(file, stage); });
+                              [&](RunContext &stage) { return ImportMatchingNames(file, stage, &matchedRows); });
         MergeStatistics statistics;
         if (result.IsDone())
             result = RunStage(context, messages, kMergeShare, [&](RunContext &stage) {
-                return MergePriceList(request.rule, stage, &statistics, NamesMatched::OnStaging);
+                return MergePriceList(request.rule, stage, &statistics, NamesMatched::OnStaging(matchedRows));
             });
         if (!result.IsDone())
             return result;
@@ -547,7 +548,7 @@ void RecordInHistory(const RunRequest &request, HistoryRecord record, RunReport 
 
 } // namespace
 
-StageResult ImportMatchingNames(const QString &file, RunContext &context)
+StageResult ImportMatchingNames(const QString &file, RunContext &context, int *matchedRows)
 {
     NameMatchOnStaging names(context.database);
     if (!names.IsPrepared())
@@ -556,7 +557,10 @@ StageResult ImportMatchingNames(const QString &file, RunContext &context)
         mergesql::StageRowMatchingItsName(),
         [&](SqliteStatement &insert, const std::optional<QByteArray> &name) { return names.Bind(insert, name); },
         [&] { return names.Error(); }};
-    return ImportPriceListFile(file, context, staging);
+    const StageResult result = ImportPriceListFile(file, context, staging);
+    if (matchedRows)
+        *matchedRows = names.MatchedRows();
+    return result;
 }
 
 bool RemovesTooMuch(const ChangeCounts &counts, double maxRemovedPercent)

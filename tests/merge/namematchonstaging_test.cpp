@@ -53,7 +53,12 @@ protected:
         RunContext context{*connection, progress};
         EXPECT_TRUE(PrepareNameMatch(PricingRule{TelvoroSettings()}, context).IsDone());
         if (matcher == Matcher::Import) {
-            EXPECT_TRUE(ImportMatchingNames(list_, context).IsDone());
+            int matchedRows = -1;
+            EXPECT_TRUE(ImportMatchingNames(list_, context, &matchedRows).IsDone());
+            EXPECT_EQ(matchedRows, GetParam().matchedRows);
+            // The merge relies on it and cleans up after such an import no more.
+            EXPECT_TRUE(connection->Exec(mergesql::CleanUpStagedRows()));
+            EXPECT_EQ(connection->Changes(), 0) << "the import stored a line the merge would clean up";
         } else {
             EXPECT_TRUE(ImportPriceListFile(list_, context).IsDone());
             EXPECT_TRUE(connection->Exec(mergesql::MatchByName())) << connection->Error().toStdString();
@@ -111,6 +116,11 @@ INSTANTIATE_TEST_SUITE_P(
                       {{"0049", "'Deutschland'", "0.1"}, {"004930", "'Deutschland'", "0.4"}},
                       "00491;Deutschland;0,1\n00492;DEUTSCHLAND;0,1\n00493;Deutschland;0,1\n",
                       3},
+        NameMatchCase{"LinesTheImportLeavesOut",
+                      {{"0033", "'France'", "0.2"}},
+                      "0033;France;0,1\nabc;France;0,1\n0033;France;3\n0033;France;-1\n0033;France;\n"
+                      "00 33;France;0,1\n0033;France;1e400\n0033;France;2,9999\n",
+                      2},
         ManyNames()),
     [](const auto &info) { return std::string(info.param.name); });
 
