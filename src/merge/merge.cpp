@@ -308,8 +308,7 @@ StageResult PrepareNameLookup(MergeContext &merge)
 {
     using namespace mergesql;
     return PhaseResult(merge, !Stopped(merge, 1)
-                                  && Execute(merge, FillInAndCorrectTariffPrices(merge.NewPriceFactor, merge.MinRate))
-                                  && !Stopped(merge, 5) && ExecuteAll(merge, BuildNameLookup()));
+                                  && ExecuteAll(merge, BuildNameLookup(merge.NewPriceFactor, merge.MinRate)));
 }
 
 StageResult PrepareStagedRows(MergeContext &merge)
@@ -340,7 +339,7 @@ StageResult CarryOverSellingPrices(MergeContext &merge)
     else if (!Execute(merge, MatchByName()) || !CountNameMatches(merge))
         return PhaseResult(merge, false);
     return PhaseResult(merge, !Stopped(merge, 15)
-                                  && Execute(merge, MatchByPrefix(), &merge.SamePrefixCount) && !Stopped(merge, 17)
+                                  && Execute(merge, MatchByPrefix(merge.NewPriceFactor, merge.MinRate), &merge.SamePrefixCount) && !Stopped(merge, 17)
                                   && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor, merge.MinRate))
                                   && Execute(merge, IndexRowsWithoutState()));
 }
@@ -384,7 +383,7 @@ StageResult PriceNewDestinations(MergeContext &merge)
 StageResult WriteBackTariff(MergeContext &merge)
 {
     using namespace mergesql;
-    return PhaseResult(merge, !Stopped(merge, 84) && Execute(merge, KeepMissingNationalRows())
+    return PhaseResult(merge, !Stopped(merge, 84) && Execute(merge, KeepMissingNationalRows(merge.NewPriceFactor, merge.MinRate))
            && !Stopped(merge, 88) && Execute(merge, EmptyNumbers())
            && !Stopped(merge, 90) && Execute(merge, FillNumbersFromStaging())
            && !Stopped(merge, 99) && ExecuteAll(merge, DropStagingAndTmpMaxPreis())

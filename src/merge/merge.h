@@ -37,7 +37,7 @@ struct NamesMatched {
 };
 
 // The first part of a merge whose import matches the names: the old
-// tariff's prices filled in and its names gathered for the look-up, before
+// tariff's names gathered with their prices, filled in, for the look-up, before
 // the price list is staged. The merge then goes on with
 // MergePriceList(..., NamesMatched::OnStaging(rows)).
 StageResult PrepareNameMatch(const PricingRule &rule, RunContext &context);

@@ -12,9 +12,11 @@
 //   letter, umlauts included, through their key CaseKey(name): each name is
 //   folded once, and the keys are compared, grouped and indexed byte by byte.
 // - Dial prefixes are digits and compare as they are.
-// - Numbers keeps the old tariff, as filled in and corrected at the start,
-//   until the write-back empties it: the matches read it there, rather than
-//   from a copy of a million rows.
+// - Numbers keeps the old tariff until the write-back empties it: the
+//   matches read it there, rather than from a copy of a million rows. Its
+//   empty and negative selling prices are read filled in and corrected
+//   (OldPriceFilledIn), never written back: the old rows are replaced in the
+//   end anyway, and rewriting them first cost a pass over every row.
 // - Where the old tariff offers several candidates for one staged row, a
 //   fixed rule picks the winner, so that the same input always gives the same
 //   tariff; each rule is written next to its statement.
@@ -89,8 +91,11 @@ QString ClearMissingIsEdited()
 
 // --- PrepareNameLookup: the old tariff ---------------------------------------------
 
-// Fills in the missing selling prices of Numbers and turns negative ones
-// positive, leaving every other price as it is:
+namespace {
+
+// The selling price of an old tariff row as the merge reads it: a missing
+// one is filled in and a negative one turned positive, every other price is
+// read as it is:
 // - a row without a price but with a purchase price gets the computed price;
 //   on an international prefix (00…) one between 0 and the minimum is raised
 //   to the minimum; a negative one (negative purchase price) turns positive
@@ -98,23 +103,22 @@ QString ClearMissingIsEdited()
 // - a negative price turns positive, and on an international prefix is
 //   raised to the minimum where it lies below it;
 // - prices from 0 up to below the minimum stay as they are, on any prefix.
-// The rows it leaves alone are neither read twice nor written.
-QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate)
+QString OldPriceFilledIn(double newPriceFactor, Currency minRate)
 {
     const QString computed = ComputedPrice(QStringLiteral("Rate_EK"), newPriceFactor);
     const QString minimum = SqlNumber(minRate);
     return QStringLiteral(
-               "UPDATE Numbers SET Price_EUR = CASE "
-               "WHEN Price_EUR IS NULL THEN "
+               "(CASE WHEN Price_EUR IS NULL AND Rate_EK IS NOT NULL THEN "
                "CASE WHEN %1 > 0 AND %1 < %2 AND Number LIKE '00%' THEN %2 ELSE ABS(%1) END "
-               "WHEN -Price_EUR < %2 AND Number LIKE '00%' THEN %2 "
-               "ELSE -Price_EUR END "
-               "WHERE (Price_EUR IS NULL AND Rate_EK IS NOT NULL) OR Price_EUR < 0")
+               "WHEN Price_EUR < 0 THEN CASE WHEN -Price_EUR < %2 AND Number LIKE '00%' THEN %2 ELSE -Price_EUR END "
+               "ELSE Price_EUR END)")
         .arg(computed, minimum);
 }
 
+} // namespace
+
 // tmpMaxPreis: per destination name (its key) and edit flag the highest
-// selling price of Numbers after the fill-in (an empty price counts as none,
+// selling price of Numbers, filled in (an empty price counts as none,
 // a price beats none). Of several spellings of one name the binary smallest
 // is kept. Rows without a name have no name to match and are left out.
 // The rows are gathered in one sweep, each folded into its name's row by
@@ -124,19 +128,20 @@ QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate)
 // tmpBestName: per name the higher of its two maxima and its smallest
 // spelling, looked up by key in the name match. A name with rows of both
 // edit flags thus takes the highest price of the name whatever its flag.
-QStringList BuildNameLookup()
+QStringList BuildNameLookup(double newPriceFactor, Currency minRate)
 {
     return {
         QStringLiteral("CREATE TEMP TABLE tmpMaxPreis (NameKey TEXT NOT NULL, Name TEXT, Price_EUR NUMERIC, "
                        "IsEdited INTEGER NOT NULL, Eins INTEGER, PRIMARY KEY (NameKey, IsEdited)) WITHOUT ROWID"),
         QStringLiteral("INSERT INTO tmpMaxPreis (NameKey, Name, Price_EUR, IsEdited, Eins) "
-                       "SELECT CaseKey(Name), Name, Price_EUR, IsEdited, 1 FROM main.Numbers WHERE Name IS NOT NULL "
+                       "SELECT CaseKey(Name), Name, %1, IsEdited, 1 FROM main.Numbers WHERE Name IS NOT NULL "
                        "ON CONFLICT (NameKey, IsEdited) DO UPDATE SET "
                        "Name = MIN(Name, excluded.Name), "
                        "Price_EUR = CASE WHEN Price_EUR IS NULL OR excluded.Price_EUR > Price_EUR "
                        "THEN excluded.Price_EUR ELSE Price_EUR END "
                        "WHERE excluded.Name < Name OR excluded.Price_EUR > Price_EUR "
-                       "OR (Price_EUR IS NULL AND excluded.Price_EUR IS NOT NULL)"),
+                       "OR (Price_EUR IS NULL AND excluded.Price_EUR IS NOT NULL)")
+            .arg(OldPriceFilledIn(newPriceFactor, minRate)),
         QStringLiteral("CREATE TEMP TABLE tmpBestName (NameKey TEXT PRIMARY KEY, BestName TEXT, BestPrice NUMERIC) "
                        "WITHOUT ROWID"),
         QStringLiteral("INSERT INTO tmpBestName (NameKey, BestName, BestPrice) "
@@ -196,21 +201,21 @@ QString CountNameMatches()
     return QStringLiteral("SELECT COUNT(*) FROM Import2 WHERE ImportState = 1");
 }
 
-// Prefix match: the old row's selling price and name. A prefix that the old
-// tariff holds twice takes the row with the higher selling price (a price
-// beats none); on equal prices the row stored first wins. Only the old rows
+// Prefix match: the old row's selling price, filled in, and name. A prefix
+// that the old tariff holds twice takes the row with the higher selling
+// price (a price beats none); on equal prices the row stored first wins. Only the old rows
 // whose prefix a staged row still lacking a price has are ranked; each
 // staged row is joined to the one winner of its prefix and counted once.
-QString MatchByPrefix()
+QString MatchByPrefix(double newPriceFactor, Currency minRate)
 {
     return QStringLiteral(
                "UPDATE Import2 SET VkPreis = Best.Price_EUR, OldName = Best.Name, ImportState = 2 "
                "FROM (SELECT Prefix, Name, Price_EUR, "
                "ROW_NUMBER() OVER (PARTITION BY Prefix ORDER BY Price_EUR DESC, StoredAt) AS Rank "
-               "FROM (SELECT %1 AS Prefix, Name, Price_EUR, rowid AS StoredAt FROM main.Numbers WHERE %2) "
+               "FROM (SELECT %1 AS Prefix, Name, %3 AS Price_EUR, rowid AS StoredAt FROM main.Numbers WHERE %2) "
                "WHERE Prefix IN (SELECT Vorwahl FROM Import2 WHERE ImportState IS NULL)) AS Best "
                "WHERE Best.Rank = 1 AND Import2.ImportState IS NULL AND Import2.Vorwahl = Best.Prefix")
-        .arg(kOldPrefixInListForm, kOldRowsToMatch);
+        .arg(kOldPrefixInListForm, kOldRowsToMatch, OldPriceFilledIn(newPriceFactor, minRate));
 }
 
 // A matched row whose old price was empty gets the computed price, at least
@@ -338,17 +343,18 @@ QString PriceRemainingRows(double newPriceFactor, Currency minRate)
 // --- WriteBackTariff -------------------------------------------------------------
 
 // National rows of the old tariff that the list lacks stay, with their old
-// names and prices (state 6), in the order they are stored. International
-// rows and rows without a leading 0 that the list lacks are not kept, nor
-// are rows already stored in the list's national form.
-QString KeepMissingNationalRows()
+// names and prices, filled in (state 6), in the order they are stored.
+// International rows and rows without a leading 0 that the list lacks are
+// not kept, nor are rows already stored in the list's national form.
+QString KeepMissingNationalRows(double newPriceFactor, Currency minRate)
 {
     return QStringLiteral(
-        "INSERT INTO Import2 (Vorwahl, Ziel, VkPreis, ImportState, PreisEk) "
-        "SELECT '0049' || substr(Number, 2), Name, Price_EUR, 6, Rate_EK FROM main.Numbers "
-        "WHERE Number LIKE '0%' AND Number NOT LIKE '00%' "
-        "AND '0049' || substr(Number, 2) NOT IN (SELECT Vorwahl FROM Import2 WHERE Vorwahl LIKE '0049%') "
-        "ORDER BY rowid");
+               "INSERT INTO Import2 (Vorwahl, Ziel, VkPreis, ImportState, PreisEk) "
+               "SELECT '0049' || substr(Number, 2), Name, %1, 6, Rate_EK FROM main.Numbers "
+               "WHERE Number LIKE '0%' AND Number NOT LIKE '00%' "
+               "AND '0049' || substr(Number, 2) NOT IN (SELECT Vorwahl FROM Import2 WHERE Vorwahl LIKE '0049%') "
+               "ORDER BY rowid")
+        .arg(OldPriceFilledIn(newPriceFactor, minRate));
 }
 
 QString EmptyNumbers()

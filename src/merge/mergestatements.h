@@ -18,8 +18,7 @@ QString AddIsEditedColumn();                                //     only when Lis
 QString ClearMissingIsEdited();
 
 // --- PrepareNameLookup: the old tariff ---------------------------------------
-QString FillInAndCorrectTariffPrices(double newPriceFactor, Currency minRate);
-QStringList BuildNameLookup();
+QStringList BuildNameLookup(double newPriceFactor, Currency minRate);
 QString LookUpBestName();                                   // query: ?1 key of the name -> BestPrice, BestName
 QString StageRowMatchingItsName();                          //     the import's insert: ?1 prefix, ?2 name, ?3 purchase
                                                             //     price, ?4 price, ?5 old name, ?6 state of the match
@@ -31,7 +30,7 @@ QString HasStagedRows();                                    // query: 0 or 1
 // --- CarryOverSellingPrices ---------------------------------------------------
 QString MatchByName();
 QString CountNameMatches();                                 // query: rows the name match priced
-QString MatchByPrefix();
+QString MatchByPrefix(double newPriceFactor, Currency minRate);
 QString FillInMatchedPrices(double newPriceFactor, Currency minRate);
 QString IndexRowsWithoutState();
 
@@ -51,7 +50,7 @@ QString AssignGroupPrice();                                 // ?1 price, ?2 stat
 QString PriceRemainingRows(double newPriceFactor, Currency minRate);
 
 // --- WriteBackTariff ----------------------------------------------------------
-QString KeepMissingNationalRows();
+QString KeepMissingNationalRows(double newPriceFactor, Currency minRate);
 QString EmptyNumbers();
 QString FillNumbersFromStaging();
 QStringList DropStagingAndTmpMaxPreis();

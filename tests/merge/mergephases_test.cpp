@@ -131,7 +131,7 @@ TEST_F(MergePhases, PrefixMatchLooksTheWinnerUpByPrefix)
     tariff.AddNumber("0033", "France", 0.2, 0.1);
     Stage({{"0033", "Neu", "0.1"}});
     const auto connection = OpenStaged();
-    const QStringList plan = QueryRows(*connection, QStringLiteral("EXPLAIN QUERY PLAN ") + mergesql::MatchByPrefix());
+    const QStringList plan = QueryRows(*connection, QStringLiteral("EXPLAIN QUERY PLAN ") + mergesql::MatchByPrefix(1.0, Currency()));
     EXPECT_TRUE(plan.filter(QStringLiteral("Prefix=?")).size() == 1) << plan.join(u'\n').toStdString();
 }
 

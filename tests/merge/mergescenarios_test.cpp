@@ -309,5 +309,31 @@ const Scenario kWriteBack[] = {
 INSTANTIATE_TEST_SUITE_P(WriteBack, MergeScenario, testing::ValuesIn(kWriteBack),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// The old tariff's empty and negative selling prices are filled in and
+// corrected alike wherever the merge reads them: for the name match and for
+// the national rows it keeps (the prefix match is in kPreparation).
+const Scenario kFilledInOldPrices[] = {
+    {"EmptyOldPriceIsComputedForTheNameMatch",
+     {{"0044", "Alt", kNull, 0.1}}, {{"0033", "ALT", "0.5"}}, 0,
+     {"0033|ALT|0.12|0.5"}, {1, 0, 0, 0, 0}},
+    {"NegativeOldPriceTurnsPositiveForTheNameMatch",
+     {{"0044", "Alt", -0.25, 0.01}}, {{"0033", "alt", "0.5"}}, 0.10,
+     {"0033|alt|0.25|0.5"}, {1, 0, 0, 0, 0}},
+    {"NegativeOldPriceBelowTheMinimumIsRaisedForTheNameMatch",
+     {{"0044", "Alt", -0.05, 0.01}}, {{"0033", "alt", "0.5"}}, 0.10,
+     {"0033|alt|0.1|0.5"}, {1, 0, 0, 0, 0}},
+    {"EmptyOldPriceWithoutPurchasePriceIsComputedFromTheListForTheNameMatch",
+     {{"0044", "Alt", kNull, kNull}}, {{"0033", "alt", "0.5"}}, 0,
+     {"0033|alt|0.6|0.5"}, {1, 0, 0, 0, 0}},
+    {"EmptyOldPriceOfAKeptNationalRowIsComputed",
+     {{"0301", "Berlin", kNull, 0.1}}, {{"0033", "France", "0.1"}}, 0,
+     {"0033|France|0.12|0.1", "0301|Berlin|0.12|0.1"}, {0, 0, 0, 0, 1}},
+    {"NegativeOldPriceOfAKeptNationalRowTurnsPositiveWithoutBeingRaised",
+     {{"0301", "Berlin", -0.05, 0.1}}, {{"0033", "France", "0.1"}}, 0.10,
+     {"0033|France|0.12|0.1", "0301|Berlin|0.05|0.1"}, {0, 0, 0, 0, 1}},
+};
+INSTANTIATE_TEST_SUITE_P(FilledInOldPrices, MergeScenario, testing::ValuesIn(kFilledInOldPrices),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace preisliste::test
