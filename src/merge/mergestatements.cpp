@@ -53,10 +53,22 @@ const QString kOldPrefixInListForm = QStringLiteral(
     "CAST(CASE WHEN Number LIKE '00%' THEN Number WHEN Number LIKE '0%' THEN '0049' || substr(Number, 2) "
     "ELSE '0111' || Number END AS TEXT)");
 
-// The old rows the prefix match may take: rows already stored in the list's
-// national form have no place among them, nor have rows without a prefix,
-// which no staged row could match.
-const QString kOldRowsToMatch = QStringLiteral("Number NOT LIKE '0049%'");
+// The one old prefix that kOldPrefixInListForm turns into a staged prefix,
+// typed as text, or nothing where no old row may turn into it: "0049"
+// followed by the rest comes from "0" followed by the rest, the marker "0111"
+// followed by the rest from the rest alone, any other "00…" from itself. A
+// rest that begins with 0 gives nothing: "0" and such a rest is an
+// international number, which stays as it is, a number with a leading 0
+// never gets the marker, and so rows already stored in the list's national
+// form (0049…), which no staged row may match, never come into question.
+// The prefix match looks the old rows up by this prefix, computed for the
+// few staged rows still without a price, rather than converting the prefix
+// of every old row to compare it.
+const QString kStagedPrefixInTariffForm = QStringLiteral(
+    "CAST(CASE WHEN Vorwahl LIKE '0049%' THEN "
+    "CASE WHEN substr(Vorwahl, 5) LIKE '0%' THEN NULL ELSE '0' || substr(Vorwahl, 5) END "
+    "WHEN Vorwahl LIKE '0111%' THEN CASE WHEN substr(Vorwahl, 5) LIKE '0%' THEN NULL ELSE substr(Vorwahl, 5) END "
+    "WHEN Vorwahl LIKE '00%' THEN Vorwahl END AS TEXT)");
 
 } // namespace
 
@@ -203,8 +215,9 @@ QString CountNameMatches()
 
 // Prefix match: the old row's selling price, filled in, and name. A prefix
 // that the old tariff holds twice takes the row with the higher selling
-// price (a price beats none); on equal prices the row stored first wins. Only the old rows
-// whose prefix a staged row still lacking a price has are ranked; each
+// price (a price beats none); on equal prices the row stored first wins.
+// Only the old rows whose prefix a staged row still lacking a price has are
+// ranked (the prefix as text, whatever the type it is stored with); each
 // staged row is joined to the one winner of its prefix and counted once.
 QString MatchByPrefix(double newPriceFactor, Currency minRate)
 {
@@ -212,10 +225,10 @@ QString MatchByPrefix(double newPriceFactor, Currency minRate)
                "UPDATE Import2 SET VkPreis = Best.Price_EUR, OldName = Best.Name, ImportState = 2 "
                "FROM (SELECT Prefix, Name, Price_EUR, "
                "ROW_NUMBER() OVER (PARTITION BY Prefix ORDER BY Price_EUR DESC, StoredAt) AS Rank "
-               "FROM (SELECT %1 AS Prefix, Name, %3 AS Price_EUR, rowid AS StoredAt FROM main.Numbers WHERE %2) "
-               "WHERE Prefix IN (SELECT Vorwahl FROM Import2 WHERE ImportState IS NULL)) AS Best "
+               "FROM (SELECT %1 AS Prefix, Name, %3 AS Price_EUR, rowid AS StoredAt FROM main.Numbers "
+               "WHERE CAST(Number AS TEXT) IN (SELECT %2 FROM Import2 WHERE ImportState IS NULL))) AS Best "
                "WHERE Best.Rank = 1 AND Import2.ImportState IS NULL AND Import2.Vorwahl = Best.Prefix")
-        .arg(kOldPrefixInListForm, kOldRowsToMatch, OldPriceFilledIn(newPriceFactor, minRate));
+        .arg(kOldPrefixInListForm, kStagedPrefixInTariffForm, OldPriceFilledIn(newPriceFactor, minRate));
 }
 
 // A matched row whose old price was empty gets the computed price, at least

@@ -309,6 +309,34 @@ const Scenario kWriteBack[] = {
 INSTANTIATE_TEST_SUITE_P(WriteBack, MergeScenario, testing::ValuesIn(kWriteBack),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// The prefix match compares an old prefix in the list's form with the
+// staged one: which old prefix a staged one finds, and which it cannot.
+const Scenario kPrefixForms[] = {
+    {"ZeroAloneIsTheNationalFormWithoutDigits",
+     {{"0", "Alt", 0.2, 0.1}}, {{"0049", "Neu", "0.1"}}, 0,
+     {"0|Neu|0.2|0.1"}, {0, 1, 0, 0, 0}},
+    {"EmptyOldPrefixIsTheMarkerAlone",
+     {{"", "Alt", 0.2, 0.1}}, {{"0111", "Neu", "0.1"}}, 0,
+     {"|Neu|0.2|0.1"}, {0, 1, 0, 0, 0}},
+    {"NationalFormFollowedByZeroComesFromNoOldRow",
+     {{"0033", "Alt", 0.2, 0.1}, {"00033", "Alt2", 0.3, 0.1}}, {{"00490033", "Neu", "0.1"}}, 0,
+     {"00033|Neu|0.12|0.1"}, {0, 0, 0, 0, 1}},
+    {"MarkerFollowedByZeroComesFromNoOldRow",
+     {{"0", "Alt", 0.2, 0.1}, {"01110", "Alt2", 0.3, 0.1}}, {{"01110", "Neu", "0.1"}}, 0,
+     {"0|Alt|0.2|0.1", "0|Neu|0.12|0.1", "01110|Alt2|0.3|0.1"}, {0, 0, 0, 0, 1}},
+    {"OldRowInTheListsNationalFormIsNotMatched",
+     {{"004930", "Alt", 0.2, 0.1}}, {{"004930", "Neu", "0.1"}}, 0,
+     {"030|Neu|0.12|0.1"}, {0, 0, 0, 0, 1}},
+    {"OldRowInTheListsNationalFormIsNotMatchedBesideAMarkedPrefix",
+     {{"004930", "Alt", 0.2, 0.1}}, {{"004930", "Neu", "0.1"}, {"0111004930", "Neu2", "0.1"}}, 0,
+     {"004930|Neu2|0.12|0.1", "030|Neu|0.12|0.1"}, {0, 0, 0, 0, 2}},
+    {"OldRowInTheListsNationalFormIsNotMatchedBesideANationalOne",
+     {{"004930", "Alt", 0.2, 0.1}}, {{"004930", "Neu", "0.1"}, {"004904930", "Neu2", "0.1"}}, 0,
+     {"004930|Neu2|0.12|0.1", "030|Neu|0.12|0.1"}, {0, 0, 0, 0, 2}},
+};
+INSTANTIATE_TEST_SUITE_P(PrefixForms, MergeScenario, testing::ValuesIn(kPrefixForms),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 // The old tariff's empty and negative selling prices are filled in and
 // corrected alike wherever the merge reads them: for the name match and for
 // the national rows it keeps (the prefix match is in kPreparation).
