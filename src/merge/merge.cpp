@@ -339,7 +339,9 @@ StageResult CarryOverSellingPrices(MergeContext &merge)
     else if (!Execute(merge, MatchByName()) || !CountNameMatches(merge))
         return PhaseResult(merge, false);
     return PhaseResult(merge, !Stopped(merge, 15)
-                                  && Execute(merge, MatchByPrefix(merge.NewPriceFactor, merge.MinRate), &merge.SamePrefixCount) && !Stopped(merge, 17)
+                                  && Execute(merge, MatchByPrefix(merge.NewPriceFactor, merge.MinRate),
+                                             &merge.SamePrefixCount)
+                                  && !Stopped(merge, 17)
                                   && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor, merge.MinRate))
                                   && Execute(merge, IndexRowsWithoutState()));
 }
