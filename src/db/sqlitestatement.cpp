@@ -170,6 +170,11 @@ std::optional<double> SqliteStatement::Price(int column) const
     return Double(column);
 }
 
+bool SqliteStatement::BindColumn(int index, const SqliteStatement &rows, int column)
+{
+    return sqlite3_bind_value(statement_, index, sqlite3_column_value(rows.statement_, column)) == SQLITE_OK;
+}
+
 void SqliteStatement::BindValue(int index, const SqlValue &value)
 {
     if (value.IsValid())

@@ -62,6 +62,9 @@ public:
     void BindPrice(int index, std::optional<double> price);
     // Binds a copied value as it was; an empty one as Null.
     void BindValue(int index, const SqlValue &value);
+    // Binds the value in `column` of the current row of `rows` as it is,
+    // whatever its type. False when it could not be copied (out of memory).
+    bool BindColumn(int index, const SqliteStatement &rows, int column);
 
     // Steps once. True with a row; false at the end or on an error (Failed()).
     bool Next();

@@ -2,10 +2,14 @@
 
 #include "db/runcontext.h"
 #include "db/sqliteextensions.h"
+#include "merge/foldedspellings.h"
 #include "merge/mergestatements.h"
 #include "pricing/pricingrule.h"
 
+#include <sqlite3.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 
 namespace preisliste {
@@ -266,6 +270,58 @@ bool GatherRowsForTheWalks(MergeContext &merge)
            && Execute(merge, mergesql::IndexWalkRows());
 }
 
+// An old tariff row as FoldedSpellings judges it: Name, price, IsEdited.
+FoldedSpellings::Row SpellingRow(const SqliteStatement &rows)
+{
+    // Doubles hold every whole number up to 2^53 exactly.
+    constexpr qint64 kLargestExactWhole = qint64(1) << 53;
+    FoldedSpellings::Row row;
+    if (rows.Type(0) == SQLITE_TEXT)
+        row.name = rows.Utf8(0);
+    if (rows.Type(2) == SQLITE_INTEGER)
+        row.editFlag = rows.Int64(2);
+    switch (rows.Type(1)) {
+    case SQLITE_NULL:
+        break;
+    case SQLITE_FLOAT:
+        row.price = rows.Double(1);
+        break;
+    case SQLITE_INTEGER:
+        row.price = double(rows.Int64(1));
+        row.priceIsPlainNumber = std::abs(rows.Int64(1)) <= kLargestExactWhole;
+        break;
+    default:
+        row.priceIsPlainNumber = false;
+    }
+    return row;
+}
+
+// Folds the old tariff's named rows into tmpMaxPreis in one sweep; a row
+// that cannot change its name's row there is not handed to the statement,
+// whose look-up and comparisons took most of the time. False after
+// recording why not.
+bool FoldOldNames(MergeContext &merge)
+{
+    using namespace mergesql;
+    SqliteStatement rows = Database(merge).Prepare(SelectNamedOldRows(merge.NewPriceFactor, merge.MinRate));
+    SqliteStatement fold = Database(merge).Prepare(FoldOldName());
+    FoldedSpellings folded;
+    bool ok = !rows.Failed() && !fold.Failed();
+    while (ok && rows.Next()) {
+        if (folded.Unchanging(SpellingRow(rows)))
+            continue;
+        ok = fold.BindColumn(1, rows, 0) && fold.BindColumn(2, rows, 1) && fold.BindColumn(3, rows, 2);
+        if (!ok) {
+            RecordFailure(merge, QStringLiteral("Nicht genug Arbeitsspeicher für den Namensabgleich."));
+            return false;
+        }
+        ok = fold.Run();
+    }
+    if (!ok || rows.Failed())
+        RecordFailure(merge, rows.Failed() ? rows.Error() : fold.Error());
+    return ok && !rows.Failed();
+}
+
 // The rows the name match priced; false after recording why not.
 bool CountNameMatches(MergeContext &merge)
 {
@@ -307,8 +363,8 @@ StageResult CleanUpBeforeMerge(MergeContext &merge)
 StageResult PrepareNameLookup(MergeContext &merge)
 {
     using namespace mergesql;
-    return PhaseResult(merge, !Stopped(merge, 1)
-                                  && ExecuteAll(merge, BuildNameLookup(merge.NewPriceFactor, merge.MinRate)));
+    return PhaseResult(merge, !Stopped(merge, 1) && Execute(merge, CreateNameMaxima()) && FoldOldNames(merge)
+                                  && ExecuteAll(merge, BuildBestNames()));
 }
 
 StageResult PrepareStagedRows(MergeContext &merge)

@@ -133,27 +133,41 @@ QString OldPriceFilledIn(double newPriceFactor, Currency minRate)
 // selling price of Numbers, filled in (an empty price counts as none,
 // a price beats none). Of several spellings of one name the binary smallest
 // is kept. Rows without a name have no name to match and are left out.
-// The rows are gathered in one sweep, each folded into its name's row by
-// key, which is rewritten only when the row brings a higher price or a
-// smaller spelling: a tariff has many rows per name, and grouping them by
-// sorting a million rows took three times as long.
+// The rows are read in one sweep (SelectNamedOldRows), each folded into its
+// name's row by key (FoldOldName: ?1 name, ?2 price, ?3 edit flag), which is
+// rewritten only when the row brings a higher price or a smaller spelling:
+// a tariff has many rows per name, and grouping them by sorting a million
+// rows took three times as long.
+QString CreateNameMaxima()
+{
+    return QStringLiteral("CREATE TEMP TABLE tmpMaxPreis (NameKey TEXT NOT NULL, Name TEXT, Price_EUR NUMERIC, "
+                          "IsEdited INTEGER NOT NULL, Eins INTEGER, PRIMARY KEY (NameKey, IsEdited)) WITHOUT ROWID");
+}
+
+QString SelectNamedOldRows(double newPriceFactor, Currency minRate)
+{
+    return QStringLiteral("SELECT Name, %1, IsEdited FROM main.Numbers WHERE Name IS NOT NULL")
+        .arg(OldPriceFilledIn(newPriceFactor, minRate));
+}
+
+QString FoldOldName()
+{
+    return QStringLiteral("INSERT INTO tmpMaxPreis (NameKey, Name, Price_EUR, IsEdited, Eins) "
+                          "VALUES (CaseKey(?1), ?1, ?2, ?3, 1) "
+                          "ON CONFLICT (NameKey, IsEdited) DO UPDATE SET "
+                          "Name = MIN(Name, excluded.Name), "
+                          "Price_EUR = CASE WHEN Price_EUR IS NULL OR excluded.Price_EUR > Price_EUR "
+                          "THEN excluded.Price_EUR ELSE Price_EUR END "
+                          "WHERE excluded.Name < Name OR excluded.Price_EUR > Price_EUR "
+                          "OR (Price_EUR IS NULL AND excluded.Price_EUR IS NOT NULL)");
+}
+
 // tmpBestName: per name the higher of its two maxima and its smallest
 // spelling, looked up by key in the name match. A name with rows of both
 // edit flags thus takes the highest price of the name whatever its flag.
-QStringList BuildNameLookup(double newPriceFactor, Currency minRate)
+QStringList BuildBestNames()
 {
     return {
-        QStringLiteral("CREATE TEMP TABLE tmpMaxPreis (NameKey TEXT NOT NULL, Name TEXT, Price_EUR NUMERIC, "
-                       "IsEdited INTEGER NOT NULL, Eins INTEGER, PRIMARY KEY (NameKey, IsEdited)) WITHOUT ROWID"),
-        QStringLiteral("INSERT INTO tmpMaxPreis (NameKey, Name, Price_EUR, IsEdited, Eins) "
-                       "SELECT CaseKey(Name), Name, %1, IsEdited, 1 FROM main.Numbers WHERE Name IS NOT NULL "
-                       "ON CONFLICT (NameKey, IsEdited) DO UPDATE SET "
-                       "Name = MIN(Name, excluded.Name), "
-                       "Price_EUR = CASE WHEN Price_EUR IS NULL OR excluded.Price_EUR > Price_EUR "
-                       "THEN excluded.Price_EUR ELSE Price_EUR END "
-                       "WHERE excluded.Name < Name OR excluded.Price_EUR > Price_EUR "
-                       "OR (Price_EUR IS NULL AND excluded.Price_EUR IS NOT NULL)")
-            .arg(OldPriceFilledIn(newPriceFactor, minRate)),
         QStringLiteral("CREATE TEMP TABLE tmpBestName (NameKey TEXT PRIMARY KEY, BestName TEXT, BestPrice NUMERIC) "
                        "WITHOUT ROWID"),
         QStringLiteral("INSERT INTO tmpBestName (NameKey, BestName, BestPrice) "

@@ -18,7 +18,10 @@ QString AddIsEditedColumn();                                //     only when Lis
 QString ClearMissingIsEdited();
 
 // --- PrepareNameLookup: the old tariff ---------------------------------------
-QStringList BuildNameLookup(double newPriceFactor, Currency minRate);
+QString CreateNameMaxima();
+QString SelectNamedOldRows(double newPriceFactor, Currency minRate); // query: Name, price filled in, IsEdited
+QString FoldOldName();                                      // ?1 name, ?2 price, ?3 edit flag
+QStringList BuildBestNames();
 QString LookUpBestName();                                   // query: ?1 key of the name -> BestPrice, BestName
 QString StageRowMatchingItsName();                          //     the import's insert: ?1 prefix, ?2 name, ?3 purchase
                                                             //     price, ?4 price, ?5 old name, ?6 state of the match
