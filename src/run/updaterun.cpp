@@ -205,6 +205,15 @@ public:
 
     RunOutcome Run()
     {
+        const RunOutcome outcome = RunToTheEnd();
+        if (listDigest_)
+            told_.listSha256 = listDigest_->Result();
+        return outcome;
+    }
+
+private:
+    RunOutcome RunToTheEnd()
+    {
         QString openError;
         const auto connection = OpenTariffDatabase(request_.databaseFile, openError, request_.busyTimeoutMs);
         if (!connection) {
@@ -256,7 +265,6 @@ public:
         return outcome;
     }
 
-private:
     // Downloads the list when asked to and learns which list it is. An
     // outcome when the run ends here, before its transaction: the download
     // failed, or a run only if changed has nothing to do.
@@ -283,9 +291,15 @@ private:
         return std::nullopt;
     }
 
+    // A run only if the file has changed needs its digest before it begins;
+    // any other run needs it only for the history, and has it made beside
+    // the run.
     void IdentifyList()
     {
-        const PriceListIdentity identity = IdentifyPriceList(told_.priceListFile);
+        const bool digestFirst = request_.onlyIfChanged && request_.source == PriceListSource::LocalFile;
+        const PriceListIdentity identity = IdentifyPriceList(told_.priceListFile, digestFirst);
+        if (!digestFirst)
+            listDigest_.emplace(told_.priceListFile);
         told_.listSha256 = identity.sha256;
         told_.listId = identity.listId;
         told_.listSequence = identity.sequence;
@@ -444,6 +458,7 @@ private:
     RunReport &told_;
     HeldMessages held_;
     QTemporaryFile reportFile_;
+    std::optional<FileDigestAside> listDigest_;
 };
 
 // Passes every message on and keeps the errors among them, for the history.

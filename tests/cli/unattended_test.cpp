@@ -196,6 +196,23 @@ TEST_F(Unattended, AFileIsComparedByItsDigest)
     EXPECT_EQ(Newest().outcome, HistoryOutcome::Committed);
 }
 
+// A run that does not ask makes the list's digest beside its work; the
+// history must have it all the same for a later run that asks.
+TEST_F(Unattended, AListAppliedWithoutAskingIsKnownToARunThatAsks)
+{
+    const QString list = tariff_.WriteFile(QStringLiteral("liste.csv"), kPlainList);
+    const CliResult applied = Update({QStringLiteral("--file"), list});
+    ASSERT_EQ(applied.exitCode, 0) << applied.err.toStdString();
+    const QString sha256 = QString::fromLatin1(QCryptographicHash::hash(kPlainList, QCryptographicHash::Sha256).toHex());
+    EXPECT_EQ(Newest().sha256, sha256);
+    const QByteArray tariffAfter = tariff_.FileBytes();
+
+    const CliResult asked = Update({QStringLiteral("--file"), list, QStringLiteral("--if-changed")});
+    EXPECT_EQ(asked.exitCode, 0);
+    EXPECT_TRUE(asked.out.startsWith(QStringLiteral("Preisliste unverändert"))) << asked.out.toStdString();
+    EXPECT_EQ(tariff_.FileBytes(), tariffAfter);
+}
+
 TEST_F(Unattended, IfChangedAndNowNeedWhatTheyCompare)
 {
     EXPECT_EQ(Update({QStringLiteral("--if-changed")}).exitCode, 2);
