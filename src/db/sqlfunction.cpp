@@ -38,6 +38,12 @@ QString SqlFunctionCall::Text(int argument) const
     return QString::fromUtf8(text, sqlite3_value_bytes(arguments_[argument]));
 }
 
+QByteArrayView SqlFunctionCall::Utf8(int argument) const
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(arguments_[argument]));
+    return QByteArrayView(text, sqlite3_value_bytes(arguments_[argument]));
+}
+
 void SqlFunctionCall::ReturnArgument(int argument)
 {
     sqlite3_result_value(context_, arguments_[argument]);
@@ -46,6 +52,11 @@ void SqlFunctionCall::ReturnArgument(int argument)
 void SqlFunctionCall::ReturnDouble(double value)
 {
     sqlite3_result_double(context_, value);
+}
+
+void SqlFunctionCall::ReturnBool(bool value)
+{
+    sqlite3_result_int(context_, value ? 1 : 0);
 }
 
 void SqlFunctionCall::Fail()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <functional>
@@ -21,10 +22,13 @@ public:
     bool IsNumber(int argument) const; // stored as an integer or a real
     double Double(int argument) const;
     QString Text(int argument) const;
+    // The argument's text as UTF-8 bytes, valid during the call only.
+    QByteArrayView Utf8(int argument) const;
 
     // The argument unchanged, with its type.
     void ReturnArgument(int argument);
     void ReturnDouble(double value);
+    void ReturnBool(bool value);
     // Ends the statement with an error; the caller keeps the reason, since
     // the engine's text would not say it in the operator's words.
     void Fail();

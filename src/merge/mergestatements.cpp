@@ -231,18 +231,27 @@ QString CountNameMatches()
 // that the old tariff holds twice takes the row with the higher selling
 // price (a price beats none); on equal prices the row stored first wins.
 // Only the old rows whose prefix a staged row still lacking a price has are
-// ranked (the prefix as text, whatever the type it is stored with); each
-// staged row is joined to the one winner of its prefix and counted once.
+// ranked (the prefix as text, whatever the type it is stored with, compared
+// byte for byte); each staged row is joined to the one winner of its prefix
+// and counted once. The merge answers IsUnpricedPrefix from the prefixes
+// SelectUnpricedPrefixes gives, held in memory: a million old rows probed
+// into the engine's own list of them took half the match.
+QString SelectUnpricedPrefixes()
+{
+    return QStringLiteral("SELECT %1 FROM Import2 INDEXED BY Import2_WithoutState WHERE ImportState IS NULL")
+        .arg(kStagedPrefixInTariffForm);
+}
+
 QString MatchByPrefix(double newPriceFactor, Currency minRate)
 {
     return QStringLiteral(
                "UPDATE Import2 SET VkPreis = Best.Price_EUR, OldName = Best.Name, ImportState = 2 "
                "FROM (SELECT Prefix, Name, Price_EUR, "
                "ROW_NUMBER() OVER (PARTITION BY Prefix ORDER BY Price_EUR DESC, StoredAt) AS Rank "
-               "FROM (SELECT %1 AS Prefix, Name, %3 AS Price_EUR, rowid AS StoredAt FROM main.Numbers "
-               "WHERE CAST(Number AS TEXT) IN (SELECT %2 FROM Import2 WHERE ImportState IS NULL))) AS Best "
+               "FROM (SELECT %1 AS Prefix, Name, %2 AS Price_EUR, rowid AS StoredAt FROM main.Numbers "
+               "WHERE %3(CAST(Number AS TEXT)))) AS Best "
                "WHERE Best.Rank = 1 AND Import2.ImportState IS NULL AND Import2.Vorwahl = Best.Prefix")
-        .arg(kOldPrefixInListForm, kStagedPrefixInTariffForm, OldPriceFilledIn(newPriceFactor, minRate));
+        .arg(kOldPrefixInListForm, OldPriceFilledIn(newPriceFactor, minRate), QLatin1String(kIsUnpricedPrefix));
 }
 
 // A matched row whose old price was empty gets the computed price, at least
@@ -255,9 +264,9 @@ QString FillInMatchedPrices(double newPriceFactor, Currency minRate)
            + QStringLiteral(" WHERE VkPreis IS NULL AND ImportState IS NOT NULL");
 }
 
-// The rows still without a state once the old prices are carried over, a
-// small part of a usual list, in the order they are stored: the later
-// statements over these rows read them through this index instead of
+// The rows still without a state once the names are matched, a small part
+// of a usual list, in the order they are stored: the statements over these
+// rows from the prefix match on read them through this index instead of
 // reading every staged row. A row leaves the index as it gets its state.
 QString IndexRowsWithoutState()
 {
@@ -281,7 +290,8 @@ QString CountUnpricedRows()
 
 // The look-ups of the two walks (the vote and the parent search) go by the
 // keys of the names the walks ask for: the keys of the unpriced rows' names
-// and of their parent names, gathered first in tmpWalkKeys. tmpWalkRows then
+// and of their parent names, gathered first in memory (the merge answers
+// IsWalkName from them). tmpWalkRows then
 // holds each staged row that has one of those keys, with its key and
 // purchase price (declared as in Import2, so that it compares with a bound
 // price as the staged column does), indexed for the look-ups; the look-ups
@@ -292,8 +302,6 @@ QString CountUnpricedRows()
 QStringList CreateWalkTables()
 {
     return {
-        QStringLiteral("DROP TABLE IF EXISTS temp.tmpWalkKeys"),
-        QStringLiteral("CREATE TEMP TABLE tmpWalkKeys (NameKey TEXT PRIMARY KEY) WITHOUT ROWID"),
         QStringLiteral("DROP TABLE IF EXISTS temp.tmpWalkRows"),
         QStringLiteral("CREATE TEMP TABLE tmpWalkRows (StagedRow INTEGER PRIMARY KEY, NameKey TEXT, PreisEk CURRENCY)"),
     };
@@ -304,15 +312,11 @@ QString SelectUnpricedNames()
     return QStringLiteral("SELECT Ziel FROM Import2 INDEXED BY Import2_WithoutState WHERE ") + kUnpricedRows;
 }
 
-QString AddWalkKey()
-{
-    return QStringLiteral("INSERT OR IGNORE INTO tmpWalkKeys (NameKey) VALUES (?1)");
-}
-
 QString GatherWalkRows()
 {
     return QStringLiteral("INSERT INTO tmpWalkRows (StagedRow, NameKey, PreisEk) "
-                          "SELECT rowid, CaseKey(Ziel), PreisEk FROM Import2 WHERE CaseKey(Ziel) IN tmpWalkKeys");
+                          "SELECT rowid, CaseKey(Ziel), PreisEk FROM Import2 WHERE %1(Ziel)")
+        .arg(QLatin1String(kIsWalkName));
 }
 
 QString IndexWalkRows()
@@ -409,8 +413,7 @@ QString FillNumbersFromStaging()
 QStringList DropStagingAndTmpMaxPreis()
 {
     return {QStringLiteral("DROP TABLE Import2"), QStringLiteral("DROP TABLE tmpMaxPreis"),
-            QStringLiteral("DROP TABLE tmpBestName"), QStringLiteral("DROP TABLE IF EXISTS temp.tmpWalkKeys"),
-            QStringLiteral("DROP TABLE IF EXISTS temp.tmpWalkRows")};
+            QStringLiteral("DROP TABLE tmpBestName"), QStringLiteral("DROP TABLE IF EXISTS temp.tmpWalkRows")};
 }
 
 } // namespace preisliste::mergesql

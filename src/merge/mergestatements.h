@@ -33,6 +33,8 @@ QString HasStagedRows();                                    // query: 0 or 1
 // --- CarryOverSellingPrices ---------------------------------------------------
 QString MatchByName();
 QString CountNameMatches();                                 // query: rows the name match priced
+QString SelectUnpricedPrefixes();                           // query: tariff form of each unpriced row's prefix
+inline constexpr char kIsUnpricedPrefix[] = "IsUnpricedPrefix"; // served by the merge, from SelectUnpricedPrefixes
 QString MatchByPrefix(double newPriceFactor, Currency minRate);
 QString FillInMatchedPrices(double newPriceFactor, Currency minRate);
 QString IndexRowsWithoutState();
@@ -41,7 +43,7 @@ QString IndexRowsWithoutState();
 QString CountUnpricedRows();                                // query: one number
 QStringList CreateWalkTables();
 QString SelectUnpricedNames();                              // query: Ziel of each unpriced row
-QString AddWalkKey();                                       // ?1 key of a name the walks ask for
+inline constexpr char kIsWalkName[] = "IsWalkName";          // served by the merge: a name whose key the walks ask for
 QString GatherWalkRows();
 QString IndexWalkRows();
 QString SelectUnpricedRows();                               // query: rowid, Ziel, PreisEk, VkPreis, key of Ziel
