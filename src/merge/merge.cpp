@@ -202,13 +202,15 @@ bool VoteForGroupPrice(MergeContext &merge, SqliteStatement &vote, Group &group)
     return true;
 }
 
-// The parent names of `name`, longest first: the name with its trailing
-// words dropped one at a time. A parent needs at least one character before
-// the blank. `visit` answers false to end the walk through them.
-void ForEachParentName(const QString &name, const std::function<bool(const QString &)> &visit)
+// The keys of the parent names of a name, longest first: the name with its
+// trailing words dropped one at a time. A parent needs at least one
+// character before the blank. `visit` answers false to end the walk through
+// them.
+void ForEachParentKey(QByteArrayView utf8Name, const std::function<bool(const QByteArray &)> &visit)
 {
+    const QString name = QString::fromUtf8(utf8Name);
     for (qsizetype blank = name.lastIndexOf(u' '); blank > 0; blank = name.lastIndexOf(u' ', blank - 1)) {
-        if (!visit(name.left(blank)))
+        if (!visit(CaseKey(name.left(blank).toUtf8())))
             return;
     }
 }
@@ -219,8 +221,8 @@ void ForEachParentName(const QString &name, const std::function<bool(const QStri
 bool FindParentPrice(MergeContext &merge, SqliteStatement &lookup, Group &group)
 {
     bool failed = false;
-    ForEachParentName(QString::fromUtf8(group.name), [&](const QString &parent) {
-        lookup.BindText(1, CaseKey(parent.toUtf8()));
+    ForEachParentKey(group.name, [&](const QByteArray &parentKey) {
+        lookup.BindText(1, parentKey);
         lookup.BindDouble(2, group.purchase.ToDouble());
         const bool found = lookup.Next();
         if (found) {
@@ -295,8 +297,8 @@ std::optional<QSet<QByteArray>> GatherWalkKeys(MergeContext &merge)
     while (names.Next()) {
         const QByteArrayView name = names.Utf8(0);
         keys.insert(CaseKey(name));
-        ForEachParentName(QString::fromUtf8(name), [&](const QString &parent) {
-            keys.insert(CaseKey(parent.toUtf8()));
+        ForEachParentKey(name, [&](const QByteArray &parentKey) {
+            keys.insert(parentKey);
             return true;
         });
     }
