@@ -138,6 +138,21 @@ TEST_F(MergePhases, PrefixMatchLooksTheWinnerUpByPrefix)
     EXPECT_TRUE(plan.filter(QStringLiteral("Prefix=?")).size() == 1) << plan.join(u'\n').toStdString();
 }
 
+// The old prefix is compared byte for byte: one that differs only in a
+// trailing blank is another prefix, and so is one stored as bytes (which
+// the conversion to the list's form does not take for a number).
+TEST_F(MergePhases, PrefixMatchComparesTheOldPrefixByteForByte)
+{
+    tariff.Execute(QStringLiteral("INSERT INTO Numbers (Number, Name, Price_EUR, Rate_EK) "
+                                  "VALUES (X'3030333339', 'Als Bytes', 0.2, 0.1), ('00340 ', 'Mit Leerzeichen', 0.3, 0.1), "
+                                  "('00341', 'Als Text', 0.5, 0.1), ('0034', 'Kurz', 0.4, 0.1)"));
+    Stage({{"00339", "Neu1", "0.1"}, {"00340", "Neu2", "0.1"}, {"00341", "Neu3", "0.1"}, {"00342", "Neu4", "0.1"}});
+    PhaseRunner runner(*this, rule, progress, messages);
+    ASSERT_TRUE(runner.PriceStagedRows()) << messages.Texts().join(u'\n').toStdString();
+    EXPECT_EQ(runner.Staged().filter(QStringLiteral("|2|")), QStringList({"00341|Neu3|0.5|2|Als Text"}));
+    EXPECT_EQ(runner.Merge().SamePrefixCount, 1);
+}
+
 // The walks assign prices while they read: their rows must all be read and
 // sorted before the first one is returned, never streamed from the index
 // that the assigned rows leave.
@@ -186,6 +201,9 @@ INSTANTIATE_TEST_SUITE_P(
                       {"00331", "FRANCE Mobile Orange", "0.1"},
                       {"00332", "france mobile", "0.2"}},
                      {"1|france|0.1", "3|france mobile orange|0.1", "4|france mobile|0.2"}},
+        WalkRowsCase{"RowsWithoutANameAreLeftOut",
+                     {{"0036", "Neuland", "0.1"}, {"0037", "", "0.1"}, {"0038", "NEULAND", "0.2"}, {"0039", "", "0.3"}},
+                     {"1|neuland|0.1", "3|neuland|0.2"}},
         WalkRowsCase{"UmlautsFoldedInKeyAndParent",
                      {{"0043", "ÖSTERREICH", "0.1"}, {"00431", "Österreich Mobil", "0.1"}},
                      {"1|österreich|0.1", "2|österreich mobil|0.1"}}),
