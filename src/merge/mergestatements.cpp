@@ -233,9 +233,10 @@ QString CountNameMatches()
 // Only the old rows whose prefix a staged row still lacking a price has are
 // ranked (the prefix as text, whatever the type it is stored with, compared
 // byte for byte); each staged row is joined to the one winner of its prefix
-// and counted once. The merge answers IsUnpricedPrefix from the prefixes
-// SelectUnpricedPrefixes gives, held in memory: a million old rows probed
-// into the engine's own list of them took half the match.
+// and counted once. IsUnpricedPrefix lets through the old rows whose prefix
+// may be one that SelectUnpricedPrefixes gives (the merge holds their hashes
+// in memory: a million old rows probed into the engine's own list of them
+// took half the match); the join on the prefix decides.
 QString SelectUnpricedPrefixes()
 {
     return QStringLiteral("SELECT %1 FROM Import2 INDEXED BY Import2_WithoutState WHERE ImportState IS NULL")
