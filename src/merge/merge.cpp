@@ -238,7 +238,8 @@ bool FindParentPrice(MergeContext &merge, SqliteStatement &lookup, Group &group)
     return !failed;
 }
 
-// How a text is looked up in a set of members: as it is, or by its CaseKey.
+// How a text is looked up in a set of members: as it is, or by its CaseKey
+// (made here, not by the SQL function: a call per row less).
 enum class MemberKey { Text, CaseKey };
 
 // Runs `sql` while the SQL function `name` answers whether the text of its
@@ -250,9 +251,12 @@ bool ExecuteWithMembers(MergeContext &merge, const char *name, const TextHashSet
                         const QString &sql, int *rowsAffected = nullptr)
 {
     const ScopedSqlFunction isMember(Database(merge), name, 1, [&members, key](SqlFunctionCall &call) {
+        if (call.IsNull(0)) {
+            call.ReturnBool(false);
+            return;
+        }
         const QByteArrayView text = call.Utf8(0);
-        const bool found = members.MayContain(key == MemberKey::CaseKey ? QByteArrayView(CaseKey(text)) : text);
-        call.ReturnBool(!call.IsNull(0) && found);
+        call.ReturnBool(members.MayContain(key == MemberKey::CaseKey ? QByteArrayView(CaseKey(text)) : text));
     });
     if (!isMember.Registered()) {
         RecordFailure(merge, Database(merge).Error());

@@ -292,14 +292,14 @@ QString CountUnpricedRows()
 // The look-ups of the two walks (the vote and the parent search) go by the
 // keys of the names the walks ask for: the keys of the unpriced rows' names
 // and of their parent names, gathered first in memory (the merge answers
-// IsWalkName from them). tmpWalkRows then
-// holds each staged row that has one of those keys, with its key and
-// purchase price (declared as in Import2, so that it compares with a bound
-// price as the staged column does), indexed for the look-ups; the look-ups
-// read the row's current name and price in Import2 by its rowid, so a price
-// that the vote assigns is seen by the parent search. The walks ask for few
-// names, and indexing only their rows spares indexing every staged row by
-// its key. Without a row to walk both tables stay empty.
+// IsWalkName from them). tmpWalkRows then holds each staged row that has one
+// of those keys, with its key and purchase price (declared as in Import2, so
+// that it compares with a bound price as the staged column does), indexed
+// for the look-ups; the look-ups read the row's current name and price in
+// Import2 by its rowid, so a price that the vote assigns is seen by the
+// parent search. The walks ask for few names, and indexing only their rows
+// spares indexing every staged row by its key. Without a row to walk the
+// table stays empty.
 QStringList CreateWalkTables()
 {
     return {
