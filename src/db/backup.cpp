@@ -232,11 +232,17 @@ bool PendingBackup::Take(const QString &databasePath, int busyTimeoutMs, BackupK
     const QString partial = targetPath_ + QStringLiteral(".partial");
     bool copied = false;
     {
+        // The file as it is takes a fraction of the time the engine takes
+        // to copy it page by page; with a write-ahead log beside it, the
+        // engine's copy is the only whole one.
         const auto source = SqliteConnection::Open(databasePath, SQLITE_OPEN_READONLY, busyTimeoutMs, error);
-        const auto destination =
-            source ? SqliteConnection::Open(partial, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeoutMs, error)
-                   : nullptr;
-        copied = destination && source->CopyInto(*destination, error);
+        if (source && !source->UsesWriteAheadLog()) {
+            copied = source->CopyFileTo(partial, error);
+        } else if (source) {
+            const auto destination =
+                SqliteConnection::Open(partial, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeoutMs, error);
+            copied = destination && source->CopyInto(*destination, error);
+        }
     }
     currentPath_ = partial;
     if (!copied) {

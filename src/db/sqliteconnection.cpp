@@ -7,6 +7,10 @@
 #include <QFile>
 
 #include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace preisliste {
 
@@ -26,6 +30,36 @@ int WithDefaultThreading(int flags)
     static const bool memoryUncounted = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
     Q_UNUSED(memoryUncounted);
     return flags & SQLITE_OPEN_FULLMUTEX ? flags : flags | SQLITE_OPEN_NOMUTEX;
+}
+
+// What the file copy reads and writes at a time.
+constexpr sqlite3_int64 kCopyChunkBytes = 1 << 20;
+
+// The main database's file as the engine has it open; null when it has none.
+sqlite3_file *MainFile(sqlite3 *handle)
+{
+    sqlite3_file *file = nullptr;
+    if (sqlite3_file_control(handle, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK)
+        return nullptr;
+    return file && file->pMethods ? file : nullptr;
+}
+
+// Copies `size` bytes of `source` into `target` and syncs it; empty on
+// success, else why not.
+QString CopyBytes(sqlite3_file *source, sqlite3_int64 size, QFile &target)
+{
+    std::vector<char> chunk(size_t(std::min(size, kCopyChunkBytes)));
+    for (sqlite3_int64 offset = 0; offset < size; offset += kCopyChunkBytes) {
+        const int bytes = int(std::min(size - offset, kCopyChunkBytes));
+        const int rc = source->pMethods->xRead(source, chunk.data(), bytes, offset);
+        if (rc != SQLITE_OK)
+            return DescribeSqliteCode(rc, QString::fromUtf8(sqlite3_errstr(rc)));
+        if (target.write(chunk.data(), bytes) != bytes)
+            return target.errorString();
+    }
+    if (!target.flush() || ::fsync(target.handle()) != 0)
+        return target.errorString();
+    return {};
 }
 
 int StopRequested(void *stop)
@@ -123,6 +157,34 @@ bool SqliteConnection::CopyInto(SqliteConnection &destination, QString &error)
         return false;
     }
     return true;
+}
+
+bool SqliteConnection::UsesWriteAheadLog() const
+{
+    SqliteStatement mode = Prepare(QStringLiteral("PRAGMA main.journal_mode"));
+    return mode.Next() && mode.Text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+}
+
+bool SqliteConnection::CopyFileTo(const QString &target, QString &error)
+{
+    // The read transaction's lock keeps writers off the file until the copy
+    // is whole; the read makes the engine take it (and open the file).
+    if (!Exec(QStringLiteral("BEGIN")) || !Prepare(QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1")).Run()) {
+        error = Error();
+        Exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    sqlite3_file *source = MainFile(handle_);
+    sqlite3_int64 size = 0;
+    QFile copy(target);
+    if (!source || source->pMethods->xFileSize(source, &size) != SQLITE_OK)
+        error = QStringLiteral("die Datenbankdatei lässt sich nicht lesen");
+    else if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        error = copy.errorString();
+    else
+        error = CopyBytes(source, size, copy);
+    Exec(QStringLiteral("ROLLBACK"));
+    return error.isEmpty();
 }
 
 } // namespace preisliste

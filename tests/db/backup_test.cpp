@@ -1,9 +1,11 @@
 #include "db/backup.h"
 
+#include "db/sqliteconnection.h"
 #include "support/testsupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <sqlite3.h>
 
@@ -40,6 +42,56 @@ TEST(Backup, CopiesTheTariffBesideTheDatabase)
     EXPECT_TRUE(QFileInfo(result.backupPath).fileName().startsWith(QStringLiteral("Numbers-")));
     EXPECT_TRUE(result.backupPath.endsWith(QStringLiteral(".mdb")));
     EXPECT_EQ(Content(result.backupPath), Content(tariff.Path()));
+}
+
+TEST(Backup, CopiesTheFileByteForByte)
+{
+    TempTariff tariff;
+    tariff.AddNumber(QStringLiteral("0043"), QStringLiteral("Österreich"), 0.2, 0.1);
+    const BackupResult result = BackupTariffDatabase(tariff.Path());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    QFile copy(result.backupPath);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), tariff.FileBytes());
+}
+
+// With a write-ahead log, committed rows may still lie in the log alone;
+// the file by itself would lack them.
+TEST(Backup, TakesTheRowsStillInTheWriteAheadLog)
+{
+    TempTariff tariff;
+    tariff.Execute(QStringLiteral("PRAGMA journal_mode = WAL"));
+    sqlite3 *writer = nullptr; // open, so that the log is not folded into the file
+    ASSERT_EQ(sqlite3_open(tariff.Path().toUtf8().constData(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer,
+                           "PRAGMA wal_autocheckpoint = 0; INSERT INTO Numbers (Number, Name, Price_EUR, Rate_EK) "
+                           "VALUES ('0043', 'Österreich', 0.2, 0.1)",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    const BackupResult result = BackupTariffDatabase(tariff.Path());
+    sqlite3_close(writer);
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_EQ(Content(result.backupPath), QStringList({QStringLiteral("0043|Österreich|0.2")}));
+}
+
+// The update takes its backup while it holds the write lock; the copy must
+// not drop it. Locks belong to the process, so another process tries to
+// write.
+TEST(Backup, LeavesTheWriteLockOfTheRunInPlace)
+{
+    TempTariff tariff;
+    QString error;
+    const auto run = SqliteConnection::Open(tariff.Path(), SQLITE_OPEN_READWRITE, 0, error);
+    ASSERT_TRUE(run && run->Exec(QStringLiteral("BEGIN IMMEDIATE"))) << error.toStdString();
+    PendingBackup backup;
+    ASSERT_TRUE(backup.Take(tariff.Path(), 0)) << backup.Error().toStdString();
+    QProcess other;
+    other.start(QStringLiteral("sqlite3"),
+                {tariff.Path(), QStringLiteral("INSERT INTO Numbers (Number) VALUES ('0043');")});
+    ASSERT_TRUE(other.waitForFinished(30000));
+    EXPECT_NE(other.exitCode(), 0);
+    EXPECT_TRUE(other.readAllStandardError().contains("locked"));
+    EXPECT_TRUE(run->Exec(QStringLiteral("ROLLBACK")));
 }
 
 TEST(Backup, KeepsTheNewestTenAndListsThemNewestFirst)
