@@ -169,8 +169,9 @@ bool SqliteConnection::CopyFileTo(const QString &target, QString &error)
 {
     // The read transaction's lock keeps writers off the file until the copy
     // is whole; the read makes the engine take it (and open the file).
-    if (!Exec(QStringLiteral("BEGIN")) || !Prepare(QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1")).Run()) {
-        error = Error();
+    SqliteStatement read = Prepare(QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1"));
+    if (!Exec(QStringLiteral("BEGIN")) || !read.Run()) {
+        error = read.Failed() ? read.Error() : Error();
         Exec(QStringLiteral("ROLLBACK"));
         return false;
     }
@@ -179,7 +180,7 @@ bool SqliteConnection::CopyFileTo(const QString &target, QString &error)
     QFile copy(target);
     if (!source || source->pMethods->xFileSize(source, &size) != SQLITE_OK)
         error = QStringLiteral("die Datenbankdatei lässt sich nicht lesen");
-    else if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    else if (!copy.open(QIODevice::WriteOnly | QIODevice::Truncate))
         error = copy.errorString();
     else
         error = CopyBytes(source, size, copy);

@@ -57,12 +57,13 @@ public:
     // True when the database keeps committed pages in a write-ahead log
     // beside its file, so that the file alone is not the whole database.
     bool UsesWriteAheadLog() const;
-    // Copies this database's file byte for byte into a new file at `target`
-    // and syncs it, under a read lock. It reads through the file the engine
-    // has open: opening and closing another descriptor of the database
-    // would drop every lock this process holds on it (the run's write lock
-    // among them). Only for a database without a write-ahead log. False
-    // with the reason in `error`, which leaves `target` to the caller.
+    // Copies this database's file byte for byte into `target` (replacing
+    // what is there) and syncs it, under a read lock. It reads through the
+    // file the engine has open: opening and closing another descriptor of
+    // the database would drop every lock this process holds on it (the
+    // run's write lock among them). Only for a database without a
+    // write-ahead log. False with the reason in `error`, which leaves
+    // `target` to the caller.
     bool CopyFileTo(const QString &target, QString &error);
 
 private:
