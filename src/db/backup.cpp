@@ -235,10 +235,11 @@ bool PendingBackup::Take(const QString &databasePath, int busyTimeoutMs, BackupK
         // The file as it is takes a fraction of the time the engine takes
         // to copy it page by page; with a write-ahead log beside it, the
         // engine's copy is the only whole one.
+        using FileCopy = SqliteConnection::FileCopy;
         const auto source = SqliteConnection::Open(databasePath, SQLITE_OPEN_READONLY, busyTimeoutMs, error);
-        if (source && !source->UsesWriteAheadLog()) {
-            copied = source->CopyFileTo(partial, error);
-        } else if (source) {
+        const FileCopy asFile = source ? source->CopyFileTo(partial, error) : FileCopy::Failed;
+        copied = asFile == FileCopy::Copied;
+        if (asFile == FileCopy::HasWriteAheadLog) {
             const auto destination =
                 SqliteConnection::Open(partial, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeoutMs, error);
             copied = destination && source->CopyInto(*destination, error);

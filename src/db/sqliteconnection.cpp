@@ -159,21 +159,23 @@ bool SqliteConnection::CopyInto(SqliteConnection &destination, QString &error)
     return true;
 }
 
-bool SqliteConnection::UsesWriteAheadLog() const
+SqliteConnection::FileCopy SqliteConnection::CopyFileTo(const QString &target, QString &error)
 {
-    SqliteStatement mode = Prepare(QStringLiteral("PRAGMA main.journal_mode"));
-    return mode.Next() && mode.Text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
-}
-
-bool SqliteConnection::CopyFileTo(const QString &target, QString &error)
-{
-    // The read transaction's lock keeps writers off the file until the copy
-    // is whole; the read makes the engine take it (and open the file).
+    // The read transaction's lock keeps writers off the file, and the
+    // journal mode as it is, until the copy is whole; the read makes the
+    // engine take it (and open the file).
     SqliteStatement read = Prepare(QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1"));
-    if (!Exec(QStringLiteral("BEGIN")) || !read.Run()) {
-        error = read.Failed() ? read.Error() : Error();
+    SqliteStatement mode = Prepare(QStringLiteral("PRAGMA main.journal_mode"));
+    if (!Exec(QStringLiteral("BEGIN")) || !read.Run() || !mode.Next()) {
+        error = read.Failed() ? read.Error() : mode.Failed() ? mode.Error() : Error();
         Exec(QStringLiteral("ROLLBACK"));
-        return false;
+        return FileCopy::Failed;
+    }
+    const bool writeAheadLog = mode.Text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+    mode.Reset();
+    if (writeAheadLog) {
+        Exec(QStringLiteral("ROLLBACK"));
+        return FileCopy::HasWriteAheadLog;
     }
     sqlite3_file *source = MainFile(handle_);
     sqlite3_int64 size = 0;
@@ -185,7 +187,7 @@ bool SqliteConnection::CopyFileTo(const QString &target, QString &error)
     else
         error = CopyBytes(source, size, copy);
     Exec(QStringLiteral("ROLLBACK"));
-    return error.isEmpty();
+    return error.isEmpty() ? FileCopy::Copied : FileCopy::Failed;
 }
 
 } // namespace preisliste

@@ -54,17 +54,16 @@ public:
     // which holds this one's read lock and the destination's write lock
     // throughout. False with the reason in `error`.
     bool CopyInto(SqliteConnection &destination, QString &error);
-    // True when the database keeps committed pages in a write-ahead log
-    // beside its file, so that the file alone is not the whole database.
-    bool UsesWriteAheadLog() const;
     // Copies this database's file byte for byte into `target` (replacing
     // what is there) and syncs it, under a read lock. It reads through the
     // file the engine has open: opening and closing another descriptor of
     // the database would drop every lock this process holds on it (the
-    // run's write lock among them). Only for a database without a
-    // write-ahead log. False with the reason in `error`, which leaves
-    // `target` to the caller.
-    bool CopyFileTo(const QString &target, QString &error);
+    // run's write lock among them). A database that keeps committed pages
+    // in a write-ahead log beside its file is not copied (the file alone is
+    // not the whole database): HasWriteAheadLog. Failed with the reason in
+    // `error`; `target` is left to the caller either way.
+    enum class FileCopy { Copied, HasWriteAheadLog, Failed };
+    FileCopy CopyFileTo(const QString &target, QString &error);
 
 private:
     SqliteConnection(sqlite3 *handle, QString path) : handle_(handle), path_(std::move(path)) {}
