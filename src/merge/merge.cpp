@@ -497,11 +497,30 @@ StageResult PriceNewDestinations(MergeContext &merge)
 StageResult WriteBackTariff(MergeContext &merge)
 {
     using namespace mergesql;
-    return PhaseResult(merge, !Stopped(merge, 84) && Execute(merge, KeepMissingNationalRows(merge.NewPriceFactor, merge.MinRate))
-           && !Stopped(merge, 88) && Execute(merge, EmptyNumbers())
+    const bool kept = !Stopped(merge, 84) && Execute(merge, KeepMissingNationalRows(merge.NewPriceFactor, merge.MinRate));
+    if (!kept || merge.end == MergeEnd::KeepStaged)
+        return PhaseResult(merge, kept && !Stopped(merge, 100));
+    return PhaseResult(merge, !Stopped(merge, 88) && Execute(merge, EmptyNumbers())
            && !Stopped(merge, 90) && Execute(merge, FillNumbersFromStaging())
            && !Stopped(merge, 99) && ExecuteAll(merge, DropStagingAndTmpMaxPreis())
            && !Stopped(merge, 100));
+}
+
+std::optional<qint64> CountStagedRows(RunContext &context, QString &error)
+{
+    MergeContext merge{context};
+    const std::optional<qint64> rows = QueryNumber(merge, mergesql::CountStagedRows());
+    if (!rows)
+        error = merge.failure->reason;
+    return rows;
+}
+
+StageResult WriteBackStagedRows(RunContext &context, const QString &sellingPriceFunction)
+{
+    using namespace mergesql;
+    MergeContext merge{context};
+    return PhaseResult(merge, Execute(merge, EmptyNumbers()) && Execute(merge, FillNumbersFromStaging(sellingPriceFunction))
+                                  && ExecuteAll(merge, DropStagingAndTmpMaxPreis()));
 }
 
 QString UpdateStatisticsText(const MergeContext &merge)
@@ -548,12 +567,13 @@ StageResult PrepareNameMatch(const PricingRule &rule, RunContext &context)
 }
 
 StageResult MergePriceList(const PricingRule &rule, RunContext &context, MergeStatistics *statistics,
-                           NamesMatched namesMatched)
+                           NamesMatched namesMatched, MergeEnd end)
 {
     std::optional<MergeContext> merge = CreateMergeContext(rule, context);
     if (!merge)
         return StageResult::Failed(kRuleNotANumber);
     merge->namesMatched = namesMatched;
+    merge->end = end;
     StageResult result = StageResult::Done();
     if (!namesMatched.onStaging)
         result = RunPhases(*merge, CleanUpBeforeMerge, PrepareNameLookup);

@@ -42,6 +42,11 @@ struct NamesMatched {
 // MergePriceList(..., NamesMatched::OnStaging(rows)).
 StageResult PrepareNameMatch(const PricingRule &rule, RunContext &context);
 
+// How a merge ends: with Numbers replaced by the staged rows, or with the
+// rows still staged, for the caller to write back with WriteBackStagedRows()
+// in a stage of its own.
+enum class MergeEnd { WriteBack, KeepStaged };
+
 // Merges the price list staged in Import2 into the tariff table Numbers, on
 // the run's connection and inside its transaction: the operator's selling
 // prices carry over wherever a destination name or prefix is recognised, the
@@ -49,12 +54,23 @@ StageResult PrepareNameMatch(const PricingRule &rule, RunContext &context);
 // merge has the "Update Info" statistics as its notice, and as figures in
 // `statistics` when given; after a stop or a failure the caller rolls back.
 StageResult MergePriceList(const PricingRule &rule, RunContext &context, MergeStatistics *statistics = nullptr,
-                           NamesMatched namesMatched = NamesMatched::ByTheMerge());
+                           NamesMatched namesMatched = NamesMatched::ByTheMerge(), MergeEnd end = MergeEnd::WriteBack);
+
+// The write-back of a merge that ended with MergeEnd::KeepStaged, as the
+// merge itself would have done it: Numbers emptied and refilled from the
+// staged rows, each row's selling price passed through the SQL function
+// `sellingPriceFunction` (see mergesql::FillNumbersFromStaging) when named,
+// and the working tables dropped. It reports no progress: the function may.
+StageResult WriteBackStagedRows(RunContext &context, const QString &sellingPriceFunction);
+
+// How many rows WriteBackStagedRows() writes; empty, with why in `error`,
+// when the engine cannot tell.
+std::optional<qint64> CountStagedRows(RunContext &context, QString &error);
 
 // The values of one merge, passed to every phase.
 struct MergeContext {
     RunContext &run;
-    Currency MinRate;            // the rule's minimum selling price when it uses one, else 0
+    Currency MinRate{};          // the rule's minimum selling price when it uses one, else 0
     double NewPriceFactor = 1.0; // purchase price -> computed selling price
     int SameNameCount = 0;
     int SamePrefixCount = 0;
@@ -62,6 +78,7 @@ struct MergeContext {
     int NewSubdestinationCount = 0;
     int NewDestinationCount = 0;
     NamesMatched namesMatched = NamesMatched::ByTheMerge();
+    MergeEnd end = MergeEnd::WriteBack;
     std::optional<StageResult> failure{}; // why a step could not go on
 };
 

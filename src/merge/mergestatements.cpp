@@ -403,12 +403,26 @@ QString EmptyNumbers()
 // written (0049111 -> 0111 -> "").
 // Grace times, profiles and edit flags of the old tariff are not carried
 // over; IsEdited takes the column's default.
-QString FillNumbersFromStaging()
+// A selling-price function, when named, gets each row as it is written (its
+// prefix in the tariff's form, purchase and selling price), in the order
+// the rows are written, and answers the price to store: the caller thus
+// reprices the new tariff while writing it, instead of rewriting every row
+// in a second pass.
+QString FillNumbersFromStaging(const QString &sellingPriceFunction)
 {
+    const QString number = QStringLiteral("CASE WHEN Vorwahl LIKE '0049%' THEN '0' || substr(Vorwahl, 5) "
+                                          "WHEN Vorwahl LIKE '0111%' THEN substr(Vorwahl, 5) ELSE Vorwahl END");
+    const QString price = sellingPriceFunction.isEmpty()
+                              ? QStringLiteral("VkPreis")
+                              : QStringLiteral("%1(%2, PreisEk, VkPreis)").arg(sellingPriceFunction, number);
     return QStringLiteral("INSERT INTO Numbers (Number, Name, Price_EUR, Rate_EK, GraceTime, Profile) "
-                          "SELECT CASE WHEN Vorwahl LIKE '0049%' THEN '0' || substr(Vorwahl, 5) "
-                          "WHEN Vorwahl LIKE '0111%' THEN substr(Vorwahl, 5) ELSE Vorwahl END, "
-                          "Ziel, VkPreis, PreisEk, 0, NULL FROM Import2 ORDER BY rowid");
+                          "SELECT %1, Ziel, %2, PreisEk, 0, NULL FROM Import2 ORDER BY rowid")
+        .arg(number, price);
+}
+
+QString CountStagedRows()
+{
+    return QStringLiteral("SELECT COUNT(*) FROM Import2");
 }
 
 QStringList DropStagingAndTmpMaxPreis()

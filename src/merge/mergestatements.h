@@ -57,7 +57,9 @@ QString PriceRemainingRows(double newPriceFactor, Currency minRate);
 // --- WriteBackTariff ----------------------------------------------------------
 QString KeepMissingNationalRows(double newPriceFactor, Currency minRate);
 QString EmptyNumbers();
-QString FillNumbersFromStaging();
+QString FillNumbersFromStaging(const QString &sellingPriceFunction = {}); // the function: (prefix, purchase
+                                                            //     price, selling price) -> price stored
+QString CountStagedRows();                                  // query: the rows the write-back writes
 QStringList DropStagingAndTmpMaxPreis();
 
 } // namespace preisliste::mergesql

@@ -12,14 +12,16 @@ namespace preisliste {
 
 namespace {
 
-// One statement over the whole table, in rowid order (NOT INDEXED: an index
-// holding Price_EUR could otherwise reorder under the writes of the pass).
-// The engine calls RepricedSellingPrice once per row; it prices the row,
-// counts it and reports progress. A row the rule leaves alone gets its
-// stored value back unchanged.
+// The rule goes through the SQL function RepricedSellingPrice(number,
+// purchase price, selling price), which the engine calls once per row: it
+// prices the row, counts it and reports progress, and answers the price to
+// store. A row the rule leaves alone gets its selling price back unchanged.
+// In place, one statement goes over the whole table in rowid order (NOT
+// INDEXED: an index holding Price_EUR could otherwise reorder under the
+// writes of the pass); a run that writes a new tariff calls the function in
+// the statement that writes it.
 constexpr char kRepriceFunction[] = "RepricedSellingPrice";
-constexpr char kRepriceRows[] =
-    "UPDATE Numbers NOT INDEXED SET Price_EUR = RepricedSellingPrice(Number, Rate_EK, Price_EUR)";
+constexpr char kRepriceRows[] = "UPDATE Numbers NOT INDEXED SET Price_EUR = %1(Number, Rate_EK, Price_EUR)";
 constexpr char kCountRows[] = "SELECT COUNT(*) FROM Numbers";
 
 enum Argument { kNumber, kRate, kPrice, kArgumentCount };
@@ -38,19 +40,38 @@ public:
     {
     }
 
-    StageResult Run()
+    // Reprices every row of Numbers where it is.
+    StageResult RunInPlace()
     {
         if (!CountRows())
             return Failure();
+        return Run([this](const QString &function) {
+            SqliteStatement update = database_.Prepare(QString::fromLatin1(kRepriceRows).arg(function));
+            return update.Failed() || !update.Run() ? StageResult::Failed(update.Error()) : StageResult::Done();
+        });
+    }
+
+    // Reprices the `rows` rows that `writeRows` writes.
+    StageResult RunOnWrite(qint64 rows, const RowWriter &writeRows)
+    {
+        total_ = rows;
+        return Run(writeRows);
+    }
+
+    qint64 Updated() const { return updated_; }
+
+private:
+    StageResult Run(const RowWriter &pass)
+    {
         if (StageProgressed(context_, 0))
             return StageResult::Stopped();
         const ScopedSqlFunction reprice(database_, kRepriceFunction, kArgumentCount,
                                         [this](SqlFunctionCall &row) { RepriceRow(row); });
         if (!reprice.Registered())
             return StageResult::Failed(database_.Error());
-        SqliteStatement update = database_.Prepare(kRepriceRows);
-        if (update.Failed() || !update.Run())
-            return stopped_ ? StageResult::Stopped() : failure_.value_or(StageResult::Failed(update.Error()));
+        const StageResult passed = pass(QString::fromLatin1(kRepriceFunction));
+        if (!passed.IsDone())
+            return stopped_ ? StageResult::Stopped() : failure_.value_or(passed);
         if (processed_ == 0)
             StageProgressed(context_, 100); // an empty tariff is done at once
         return StageResult::Done(StageNotice{QStringLiteral("Neuberechnung"),
@@ -59,9 +80,6 @@ public:
                                                  .arg(total_)});
     }
 
-    qint64 Updated() const { return updated_; }
-
-private:
     // Records why the pass cannot go on; the step then answers false.
     bool Fail(const QString &description)
     {
@@ -147,7 +165,17 @@ private:
 StageResult RecalculateSellingPrices(const PricingRule &rule, RunContext &context, qint64 *repriced)
 {
     Recalculation recalculation(rule, context);
-    StageResult result = recalculation.Run();
+    StageResult result = recalculation.RunInPlace();
+    if (repriced && result.IsDone())
+        *repriced = recalculation.Updated();
+    return result;
+}
+
+StageResult RecalculateSellingPricesAsWritten(const PricingRule &rule, RunContext &context, qint64 rows,
+                                              const RowWriter &writeRows, qint64 *repriced)
+{
+    Recalculation recalculation(rule, context);
+    StageResult result = recalculation.RunOnWrite(rows, writeRows);
     if (repriced && result.IsDone())
         *repriced = recalculation.Updated();
     return result;

@@ -2,7 +2,10 @@
 
 #include "common/stageresult.h"
 
+#include <QString>
 #include <QtGlobal>
+
+#include <functional>
 
 namespace preisliste {
 
@@ -18,5 +21,17 @@ struct RunContext;
 // currency range, fails it. `repriced`, when given, gets the number of rows
 // whose selling price a finished pass changed.
 StageResult RecalculateSellingPrices(const PricingRule &rule, RunContext &context, qint64 *repriced = nullptr);
+
+// Runs one statement that writes rows into Numbers, named the SQL function
+// (prefix, purchase price, selling price) -> selling price to store, which
+// it calls once per row written.
+using RowWriter = std::function<StageResult(const QString &sellingPriceFunction)>;
+
+// The same pass over the `rows` rows that `writeRows` writes, as it writes
+// them: a run that replaces the tariff thus prices the new rows without
+// rewriting each of them a second time. Ends as RecalculateSellingPrices()
+// would on the rows written; a failure of `writeRows` fails it.
+StageResult RecalculateSellingPricesAsWritten(const PricingRule &rule, RunContext &context, qint64 rows,
+                                              const RowWriter &writeRows, qint64 *repriced = nullptr);
 
 } // namespace preisliste

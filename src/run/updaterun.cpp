@@ -87,13 +87,29 @@ StageResult RunStage(RunContext &context, MessageSink &messages, StageShare shar
 }
 
 
+// Writes the merged tariff back into Numbers, each row priced by the rule as
+// it is written: one pass instead of the write-back and a second one that
+// rewrites every row.
+StageResult WriteBackRepriced(const PricingRule &rule, RunContext &context, qint64 *repriced)
+{
+    QString error;
+    const std::optional<qint64> rows = CountStagedRows(context, error);
+    if (!rows)
+        return StageResult::Failed(error);
+    return RecalculateSellingPricesAsWritten(
+        rule, context, *rows,
+        [&](const QString &sellingPriceFunction) { return WriteBackStagedRows(context, sellingPriceFunction); },
+        repriced);
+}
+
 // The stages of a run after the transaction has begun, on the price list in
 // `file`, up to the first that does not finish. What the merge and the
 // recalculation counted goes to `told`.
 StageResult RunStages(const RunRequest &request, const QString &file, RunContext &context, MessageSink &messages,
                       RunReport &told)
 {
-    if (request.source != PriceListSource::None) {
+    const bool hasPriceList = request.source != PriceListSource::None;
+    if (hasPriceList) {
         // The old tariff's names are gathered first, so that the import can
         // give each row its name match as it stores it.
         StageResult result = RunStage(context, messages, kNameLookupShare,
@@ -105,16 +121,19 @@ StageResult RunStages(const RunRequest &request, const QString &file, RunContext
         MergeStatistics statistics;
         if (result.IsDone())
             result = RunStage(context, messages, kMergeShare, [&](RunContext &stage) {
-                return MergePriceList(request.rule, stage, &statistics, NamesMatched::OnStaging(matchedRows));
+                return MergePriceList(request.rule, stage, &statistics, NamesMatched::OnStaging(matchedRows),
+                                      MergeEnd::KeepStaged);
             });
         if (!result.IsDone())
             return result;
         told.mergeStatistics = statistics;
     }
-    // Every run re-prices, also one without a price list.
+    // Every run re-prices, also one without a price list; the merged rows
+    // are priced as they are written back.
     qint64 repriced = 0;
     const StageResult result = RunStage(context, messages, kRecalculationShare, [&](RunContext &stage) {
-        return RecalculateSellingPrices(request.rule, stage, &repriced);
+        return hasPriceList ? WriteBackRepriced(request.rule, stage, &repriced)
+                            : RecalculateSellingPrices(request.rule, stage, &repriced);
     });
     if (result.IsDone())
         told.repricedRows = repriced;
