@@ -4,6 +4,7 @@
 
 #include "db/sqlhelpers.h"
 #include "merge/merge.h"
+#include "pricing/recalculation.h"
 #include "run/updaterun.h"
 
 #include <QCoreApplication>
@@ -251,6 +252,85 @@ TEST_F(MergeRun, StopAtEachProgressCallOfTheMergeChangesNothing)
         EXPECT_EQ(stopping.calls, call);
         EXPECT_EQ(tariff.Snapshot(), before);
     }
+}
+
+// A run with a price list prices the merged rows as it writes them back:
+// the same tariff, value for value and type for type, with the same count,
+// as the merge's own write-back followed by a pass over the new tariff.
+TEST(MergeRunRepricing, GivesWhatTheWriteBackAndASecondPassGive)
+{
+    struct Case {
+        const char *name;
+        void (*select)(PricingRule &rule);
+    };
+    const Case cases[] = {
+        {"every row", [](PricingRule &rule) { rule.UseOnAll = true; }},
+        {"every row, at least the minimum",
+         [](PricingRule &rule) {
+             rule.UseOnAll = true;
+             rule.UseMinSellRate = true;
+             rule.MinSellRateValue = Currency::FromDouble(0.15);
+         }},
+        {"rows selling below 0.10",
+         [](PricingRule &rule) {
+             rule.UseOnSellRate = true;
+             rule.UseOnSellRateValue = Currency::FromDouble(0.10);
+         }},
+        {"no row", [](PricingRule &) {}},
+    };
+    const QString list = kSampleDir + QStringLiteral("/preise.csv");
+    const QString rows = QStringLiteral(
+        "SELECT Number, Name, quote(Price_EUR), typeof(Price_EUR), quote(Rate_EK) FROM Numbers ORDER BY rowid");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        PricingRule rule(TelvoroSettings::FromText(QStringLiteral("[Options]\nMwSt=19\nRatingDefaultMargin=60\n")));
+        rule.SetUseOnMargin(false);
+        rule.SetUseOnMarkup(false);
+        c.select(rule);
+
+        TempTariff inOnePass;
+        ASSERT_TRUE(inOnePass.CopySample());
+        RunRequest request{.databaseFile = inOnePass.Path(), .priceListFile = list,
+                           .source = PriceListSource::LocalFile, .customerId = {}, .rule = rule};
+        request.backupFirst = false;
+        ScriptedProgress progress;
+        RecordingMessages messages;
+        ASSERT_EQ(RunUpdate(request, progress, messages), RunOutcome::Committed);
+        QString onePassNotice;
+        for (const RecordedMessage &message : messages.messages)
+            if (message.title == QStringLiteral("Neuberechnung"))
+                onePassNotice = message.text;
+
+        TempTariff inTwoPasses;
+        ASSERT_TRUE(inTwoPasses.CopySample());
+        const auto connection = OpenForRun(inTwoPasses.Path());
+        ASSERT_TRUE(connection);
+        SqlTransaction transaction(*connection);
+        ASSERT_TRUE(transaction.Begin());
+        RunContext context{*connection, progress};
+        int matchedRows = 0;
+        ASSERT_TRUE(PrepareNameMatch(rule, context).IsDone());
+        ASSERT_TRUE(ImportMatchingNames(list, context, &matchedRows).IsDone());
+        ASSERT_TRUE(MergePriceList(rule, context, nullptr, NamesMatched::OnStaging(matchedRows)).IsDone());
+        const StageResult secondPass = RecalculateSellingPrices(rule, context);
+        ASSERT_TRUE(secondPass.IsDone() && secondPass.notice);
+        ASSERT_TRUE(transaction.Commit());
+
+        EXPECT_EQ(inOnePass.Rows(rows), inTwoPasses.Rows(rows));
+        EXPECT_EQ(onePassNotice, secondPass.notice->text);
+    }
+}
+
+// The rows a run writes back are priced under the prefix they are stored
+// with, so a kept national row whose purchase price is no number is named as
+// the tariff has it.
+TEST_F(MergeRun, NamesARowThatCannotBePricedByItsStoredPrefix)
+{
+    tariff.Execute(QStringLiteral("UPDATE Numbers SET Rate_EK = 'billig' WHERE Number = '089'"));
+    const QString before = tariff.Snapshot();
+    EXPECT_EQ(RunUpdate(Request(listFile), progress, messages), RunOutcome::Failed);
+    EXPECT_EQ(messages.Texts().last(), QStringLiteral("Fehler: Rate_EK „billig“ der Vorwahl 089 ist keine Zahl."));
+    EXPECT_EQ(tariff.Snapshot(), before);
 }
 
 struct FailureCase {
