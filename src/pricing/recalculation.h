@@ -22,9 +22,9 @@ struct RunContext;
 // whose selling price a finished pass changed.
 StageResult RecalculateSellingPrices(const PricingRule &rule, RunContext &context, qint64 *repriced = nullptr);
 
-// Runs one statement that writes rows into Numbers, named the SQL function
-// (prefix, purchase price, selling price) -> selling price to store, which
-// it calls once per row written.
+// Writes rows into Numbers in one statement that calls the SQL function it
+// is given, (prefix, purchase price, selling price) -> selling price to
+// store, once per row it writes.
 using RowWriter = std::function<StageResult(const QString &sellingPriceFunction)>;
 
 // The same pass over the `rows` rows that `writeRows` writes, as it writes
