@@ -506,21 +506,27 @@ StageResult WriteBackTariff(MergeContext &merge)
            && !Stopped(merge, 100));
 }
 
-std::optional<qint64> CountStagedRows(RunContext &context, QString &error)
+StageResult WriteBackStagedRows(RunContext &context, const QString &sellingPriceFunction)
+{
+    using namespace mergesql;
+    MergeContext merge{context};
+    return PhaseResult(merge, Execute(merge, EmptyNumbers()) && Execute(merge, FillNumbersFromStaging(sellingPriceFunction)));
+}
+
+std::optional<qint64> StagedRowsAtMost(RunContext &context, QString &error)
 {
     MergeContext merge{context};
-    const std::optional<qint64> rows = QueryNumber(merge, mergesql::CountStagedRows());
+    const std::optional<qint64> rows = QueryNumber(merge, mergesql::LastStagedRow());
     if (!rows)
         error = merge.failure->reason;
     return rows;
 }
 
-StageResult WriteBackStagedRows(RunContext &context, const QString &sellingPriceFunction)
+QString StoredPrefixOfStagedRow(RunContext &context, const QString &stagedPrefix)
 {
-    using namespace mergesql;
-    MergeContext merge{context};
-    return PhaseResult(merge, Execute(merge, EmptyNumbers()) && Execute(merge, FillNumbersFromStaging(sellingPriceFunction))
-                                  && ExecuteAll(merge, DropStagingAndTmpMaxPreis()));
+    SqliteStatement stored = context.database.Prepare(mergesql::StoredPrefixOfStagedRow());
+    stored.BindString(1, stagedPrefix);
+    return stored.Next() ? stored.Text(0) : stagedPrefix;
 }
 
 QString UpdateStatisticsText(const MergeContext &merge)

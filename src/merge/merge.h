@@ -59,13 +59,21 @@ StageResult MergePriceList(const PricingRule &rule, RunContext &context, MergeSt
 // The write-back of a merge that ended with MergeEnd::KeepStaged, as the
 // merge itself would have done it: Numbers emptied and refilled from the
 // staged rows, each row's selling price passed through the SQL function
-// `sellingPriceFunction` (see mergesql::FillNumbersFromStaging) when named,
-// and the working tables dropped. It reports no progress: the function may.
+// `sellingPriceFunction` (see mergesql::FillNumbersFromStaging) when named.
+// It reports no progress: the function may. The working tables are left to
+// go with the connection, which discards them at once: dropping them took a
+// tenth of the write-back on a big list. So a connection serves one run.
 StageResult WriteBackStagedRows(RunContext &context, const QString &sellingPriceFunction);
 
-// How many rows WriteBackStagedRows() writes; empty, with why in `error`,
+// At least as many as the rows WriteBackStagedRows() writes, and close to
+// it, for its progress; empty, with why in `error`, when the engine cannot
+// tell.
+std::optional<qint64> StagedRowsAtMost(RunContext &context, QString &error);
+
+// The prefix a staged row is stored with, from the staged prefix that
+// WriteBackStagedRows() passes to its function; the staged prefix itself
 // when the engine cannot tell.
-std::optional<qint64> CountStagedRows(RunContext &context, QString &error);
+QString StoredPrefixOfStagedRow(RunContext &context, const QString &stagedPrefix);
 
 // The values of one merge, passed to every phase.
 struct MergeContext {

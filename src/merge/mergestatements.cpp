@@ -401,28 +401,43 @@ QString EmptyNumbers()
 // marker "0111" is removed. Applied one after the other, the second rule
 // would strip "0111" from a national number that the first rule has just
 // written (0049111 -> 0111 -> "").
+QString TariffFormOfStagedPrefix(const QString &prefix)
+{
+    return QStringLiteral("CASE WHEN %1 LIKE '0049%' THEN '0' || substr(%1, 5) "
+                          "WHEN %1 LIKE '0111%' THEN substr(%1, 5) ELSE %1 END")
+        .arg(prefix);
+}
+
 // Grace times, profiles and edit flags of the old tariff are not carried
 // over; IsEdited takes the column's default.
 // A selling-price function, when named, gets each row as it is written (its
-// prefix in the tariff's form, purchase and selling price), in the order
-// the rows are written, and answers the price to store: the caller thus
-// reprices the new tariff while writing it, instead of rewriting every row
-// in a second pass.
+// staged prefix, purchase and selling price), in the order the rows are
+// written, and answers the price to store: the caller thus reprices the new
+// tariff while writing it, instead of rewriting every row in a second pass.
+// It gets the staged prefix, not the stored one, as working the form out a
+// second time per row took a tenth of the write; StoredPrefixOfStagedRow
+// turns it into the stored one for a message that names the row.
 QString FillNumbersFromStaging(const QString &sellingPriceFunction)
 {
-    const QString number = QStringLiteral("CASE WHEN Vorwahl LIKE '0049%' THEN '0' || substr(Vorwahl, 5) "
-                                          "WHEN Vorwahl LIKE '0111%' THEN substr(Vorwahl, 5) ELSE Vorwahl END");
     const QString price = sellingPriceFunction.isEmpty()
                               ? QStringLiteral("VkPreis")
-                              : QStringLiteral("%1(%2, PreisEk, VkPreis)").arg(sellingPriceFunction, number);
+                              : QStringLiteral("%1(Vorwahl, PreisEk, VkPreis)").arg(sellingPriceFunction);
     return QStringLiteral("INSERT INTO Numbers (Number, Name, Price_EUR, Rate_EK, GraceTime, Profile) "
                           "SELECT %1, Ziel, %2, PreisEk, 0, NULL FROM Import2 ORDER BY rowid")
-        .arg(number, price);
+        .arg(TariffFormOfStagedPrefix(QStringLiteral("Vorwahl")), price);
 }
 
-QString CountStagedRows()
+QString StoredPrefixOfStagedRow()
 {
-    return QStringLiteral("SELECT COUNT(*) FROM Import2");
+    return QStringLiteral("SELECT ") + TariffFormOfStagedPrefix(QStringLiteral("?1"));
+}
+
+// The rows were numbered as they were staged, and a row removed since only
+// leaves a gap: the last number is found at once, where counting would read
+// every staged row.
+QString LastStagedRow()
+{
+    return QStringLiteral("SELECT MAX(rowid) FROM Import2");
 }
 
 QStringList DropStagingAndTmpMaxPreis()

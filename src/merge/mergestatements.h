@@ -57,9 +57,10 @@ QString PriceRemainingRows(double newPriceFactor, Currency minRate);
 // --- WriteBackTariff ----------------------------------------------------------
 QString KeepMissingNationalRows(double newPriceFactor, Currency minRate);
 QString EmptyNumbers();
-QString FillNumbersFromStaging(const QString &sellingPriceFunction = {}); // the function: (prefix, purchase
-                                                            //     price, selling price) -> price stored
-QString CountStagedRows();                                  // query: the rows the write-back writes
+QString FillNumbersFromStaging(const QString &sellingPriceFunction = {}); // the function: (staged prefix,
+                                                            //     purchase price, selling price) -> price stored
+QString StoredPrefixOfStagedRow();                          // query: ?1 staged prefix -> the prefix as stored
+QString LastStagedRow();                                    // query: at least the rows the write-back writes
 QStringList DropStagingAndTmpMaxPreis();
 
 } // namespace preisliste::mergesql

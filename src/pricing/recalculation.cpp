@@ -12,10 +12,11 @@ namespace preisliste {
 
 namespace {
 
-// The rule goes through the SQL function RepricedSellingPrice(number,
+// The rule goes through the SQL function RepricedSellingPrice(row key,
 // purchase price, selling price), which the engine calls once per row: it
 // prices the row, counts it and reports progress, and answers the price to
 // store. A row the rule leaves alone gets its selling price back unchanged.
+// The key names the row in a message; in place it is the stored prefix.
 // In place, one statement goes over the whole table in rowid order (NOT
 // INDEXED: an index holding Price_EUR could otherwise reorder under the
 // writes of the pass); a run that writes a new tariff calls the function in
@@ -24,7 +25,7 @@ constexpr char kRepriceFunction[] = "RepricedSellingPrice";
 constexpr char kRepriceRows[] = "UPDATE Numbers NOT INDEXED SET Price_EUR = %1(Number, Rate_EK, Price_EUR)";
 constexpr char kCountRows[] = "SELECT COUNT(*) FROM Numbers";
 
-enum Argument { kNumber, kRate, kPrice, kArgumentCount };
+enum Argument { kRowKey, kRate, kPrice, kArgumentCount };
 
 int PercentDone(qint64 processed, qint64 total)
 {
@@ -51,17 +52,18 @@ public:
         });
     }
 
-    // Reprices the `rows` rows that `writeRows` writes.
-    StageResult RunOnWrite(qint64 rows, const RowWriter &writeRows)
+    // Reprices the rows that `writer` writes, at most `rowsAtMost`.
+    StageResult RunOnWrite(qint64 rowsAtMost, const RowWriter &writer)
     {
-        total_ = rows;
-        return Run(writeRows);
+        total_ = rowsAtMost;
+        storedPrefix_ = writer.storedPrefix;
+        return Run(writer.write);
     }
 
     qint64 Updated() const { return updated_; }
 
 private:
-    StageResult Run(const RowWriter &pass)
+    StageResult Run(const std::function<StageResult(const QString &function)> &pass)
     {
         if (StageProgressed(context_, 0))
             return StageResult::Stopped();
@@ -77,7 +79,7 @@ private:
         return StageResult::Done(StageNotice{QStringLiteral("Neuberechnung"),
                                              QStringLiteral("Preisneuberechnung\r\n\r\n%1 of %2 records updated.")
                                                  .arg(updated_)
-                                                 .arg(total_)});
+                                                 .arg(processed_)});
     }
 
     // Records why the pass cannot go on; the step then answers false.
@@ -112,7 +114,7 @@ private:
         }
         return Fail(QStringLiteral("%1 „%2“ der Vorwahl %3 ist keine Zahl.")
                         .arg(QLatin1String(column == kRate ? "Rate_EK" : "Price_EUR"), row.Text(column),
-                             row.Text(kNumber)));
+                             StoredPrefix(row)));
     }
 
     // The row's new selling price, or its stored one where the rule keeps
@@ -141,7 +143,7 @@ private:
             repriced = Reprice(row);
         } catch (const std::overflow_error &error) {
             // An amount beyond the currency range names the row it came from.
-            failure_ = StageResult::FromException(error, QStringLiteral("Vorwahl %1").arg(row.Text(kNumber)));
+            failure_ = StageResult::FromException(error, QStringLiteral("Vorwahl %1").arg(StoredPrefix(row)));
         }
         ++processed_;
         if (repriced && StageProgressed(context_, PercentDone(processed_, total_)))
@@ -150,10 +152,17 @@ private:
             row.Fail();
     }
 
+    QString StoredPrefix(const SqlFunctionCall &row) const
+    {
+        const QString key = row.Text(kRowKey);
+        return storedPrefix_ ? storedPrefix_(key) : key;
+    }
+
     const PricingRule &rule_;
     RunContext &context_;
     SqliteConnection &database_;
-    qint64 total_ = 0;
+    std::function<QString(const QString &key)> storedPrefix_; // none: the key is the stored prefix
+    qint64 total_ = 0; // the rows the progress is measured against
     qint64 processed_ = 0;
     qint64 updated_ = 0;
     bool stopped_ = false;
@@ -171,11 +180,11 @@ StageResult RecalculateSellingPrices(const PricingRule &rule, RunContext &contex
     return result;
 }
 
-StageResult RecalculateSellingPricesAsWritten(const PricingRule &rule, RunContext &context, qint64 rows,
-                                              const RowWriter &writeRows, qint64 *repriced)
+StageResult RecalculateSellingPricesAsWritten(const PricingRule &rule, RunContext &context, qint64 rowsAtMost,
+                                              const RowWriter &writer, qint64 *repriced)
 {
     Recalculation recalculation(rule, context);
-    StageResult result = recalculation.RunOnWrite(rows, writeRows);
+    StageResult result = recalculation.RunOnWrite(rowsAtMost, writer);
     if (repriced && result.IsDone())
         *repriced = recalculation.Updated();
     return result;

@@ -23,15 +23,21 @@ struct RunContext;
 StageResult RecalculateSellingPrices(const PricingRule &rule, RunContext &context, qint64 *repriced = nullptr);
 
 // Writes rows into Numbers in one statement that calls the SQL function it
-// is given, (prefix, purchase price, selling price) -> selling price to
-// store, once per row it writes.
-using RowWriter = std::function<StageResult(const QString &sellingPriceFunction)>;
+// is given, (row key, purchase price, selling price) -> selling price to
+// store, once per row it writes. The key is what the writer passes most
+// cheaply; `storedPrefix` turns it into the prefix the row is stored with,
+// for a message that names the row.
+struct RowWriter {
+    std::function<StageResult(const QString &sellingPriceFunction)> write;
+    std::function<QString(const QString &key)> storedPrefix;
+};
 
-// The same pass over the `rows` rows that `writeRows` writes, as it writes
-// them: a run that replaces the tariff thus prices the new rows without
-// rewriting each of them a second time. Ends as RecalculateSellingPrices()
-// would on the rows written; a failure of `writeRows` fails it.
-StageResult RecalculateSellingPricesAsWritten(const PricingRule &rule, RunContext &context, qint64 rows,
-                                              const RowWriter &writeRows, qint64 *repriced = nullptr);
+// The same pass over the rows that `writer` writes, as it writes them: a run
+// that replaces the tariff thus prices the new rows without rewriting each
+// of them a second time. `rowsAtMost`, at least the rows written, measures
+// the progress. Ends as RecalculateSellingPrices() would on the rows
+// written; a failure of the write fails it.
+StageResult RecalculateSellingPricesAsWritten(const PricingRule &rule, RunContext &context, qint64 rowsAtMost,
+                                              const RowWriter &writer, qint64 *repriced = nullptr);
 
 } // namespace preisliste

@@ -93,13 +93,13 @@ StageResult RunStage(RunContext &context, MessageSink &messages, StageShare shar
 StageResult WriteBackRepriced(const PricingRule &rule, RunContext &context, qint64 *repriced)
 {
     QString error;
-    const std::optional<qint64> rows = CountStagedRows(context, error);
+    const std::optional<qint64> rows = StagedRowsAtMost(context, error);
     if (!rows)
         return StageResult::Failed(error);
-    return RecalculateSellingPricesAsWritten(
-        rule, context, *rows,
+    const RowWriter writer{
         [&](const QString &sellingPriceFunction) { return WriteBackStagedRows(context, sellingPriceFunction); },
-        repriced);
+        [&](const QString &stagedPrefix) { return StoredPrefixOfStagedRow(context, stagedPrefix); }};
+    return RecalculateSellingPricesAsWritten(rule, context, *rows, writer, repriced);
 }
 
 // The stages of a run after the transaction has begun, on the price list in

@@ -333,6 +333,30 @@ TEST_F(MergeRun, NamesARowThatCannotBePricedByItsStoredPrefix)
     EXPECT_EQ(tariff.Snapshot(), before);
 }
 
+// The staged rows keep the numbers they were staged with, and the clean-up
+// leaves a gap: the progress goes by the last number, the notice counts the
+// rows written.
+TEST_F(MergeRun, CountsTheRowsWrittenBackPastAGapInTheStagedRows)
+{
+    Stage({{"0033", "France", "0.1"}, {"x", "Kein Ziel", "0.05"}, {"0077", "Nirgendwo", "0.05"}});
+    rule.UseOnAll = true;
+    const auto connection = OpenStaged();
+    SqlTransaction transaction(*connection);
+    ASSERT_TRUE(transaction.Begin());
+    RunContext context{*connection, progress};
+    ASSERT_TRUE(MergePriceList(rule, context, nullptr, NamesMatched::ByTheMerge(), MergeEnd::KeepStaged).IsDone());
+    QString error;
+    const std::optional<qint64> rowsAtMost = StagedRowsAtMost(context, error);
+    ASSERT_EQ(rowsAtMost, 5) << error.toStdString(); // 0033, 0077 and the kept 030 and 089 after the gap
+    const RowWriter writer{[&](const QString &function) { return WriteBackStagedRows(context, function); },
+                           [&](const QString &staged) { return StoredPrefixOfStagedRow(context, staged); }};
+    const StageResult written = RecalculateSellingPricesAsWritten(rule, context, *rowsAtMost, writer);
+    ASSERT_TRUE(written.IsDone() && written.notice);
+    EXPECT_EQ(written.notice->text, QStringLiteral("Preisneuberechnung\r\n\r\n4 of 4 records updated."));
+    EXPECT_EQ(test::QueryRows(*connection, "SELECT Number FROM Numbers ORDER BY rowid"),
+              QStringList({"0033", "0077", "030", "089"}));
+}
+
 struct FailureCase {
     const char *name;
     const char *setup; // SQL run on the merge's connection before the merge
