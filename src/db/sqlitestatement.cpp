@@ -190,6 +190,11 @@ SqlValue SqliteStatement::Value(int column) const
 
 SqlValue::SqlValue(const sqlite3_value *value) : value_(value ? sqlite3_value_dup(value) : nullptr) {}
 
+bool SqlValue::IsNull() const
+{
+    return value_ && sqlite3_value_type(value_) == SQLITE_NULL;
+}
+
 SqlValue::~SqlValue()
 {
     sqlite3_value_free(value_);

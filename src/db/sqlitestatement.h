@@ -28,6 +28,7 @@ public:
     SqlValue &operator=(const SqlValue &) = delete;
 
     bool IsValid() const { return value_ != nullptr; }
+    bool IsNull() const; // a copy of SQL's Null, not a missing copy
     const sqlite3_value *Get() const { return value_; }
 
 private:

@@ -453,9 +453,11 @@ StageResult CarryOverSellingPrices(MergeContext &merge)
         merge.SameNameCount = merge.namesMatched.matchedRows;
     else if (!Execute(merge, MatchByName()) || !CountNameMatches(merge))
         return PhaseResult(merge, false);
+    const bool nameMatchesLackPrices = !merge.namesMatched.onStaging || merge.namesMatched.matchesLackPrices;
     return PhaseResult(merge, !Stopped(merge, 15) && Execute(merge, IndexRowsWithoutState())
                                   && MatchOldRowsByPrefix(merge) && !Stopped(merge, 17)
-                                  && Execute(merge, FillInMatchedPrices(merge.NewPriceFactor, merge.MinRate)));
+                                  && (!nameMatchesLackPrices
+                                      || Execute(merge, FillInMatchedPrices(merge.NewPriceFactor, merge.MinRate))));
 }
 
 StageResult PriceByDestinationVote(MergeContext &merge)

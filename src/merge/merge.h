@@ -30,10 +30,14 @@ struct MergeStatistics {
 // purchase price of 3 or more).
 struct NamesMatched {
     static NamesMatched ByTheMerge() { return {}; }
-    static NamesMatched OnStaging(int matchedRows) { return {true, matchedRows}; }
+    static NamesMatched OnStaging(int matchedRows, bool matchesLackPrices = true)
+    {
+        return {true, matchedRows, matchesLackPrices};
+    }
 
     bool onStaging = false;
-    int matchedRows = 0; // by the import
+    int matchedRows = 0;           // by the import
+    bool matchesLackPrices = true; // false: every row the import matched got a price
 };
 
 // The first part of a merge whose import matches the names: the old

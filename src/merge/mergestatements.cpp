@@ -227,8 +227,10 @@ QString CountNameMatches()
     return QStringLiteral("SELECT COUNT(*) FROM Import2 WHERE ImportState = 1");
 }
 
-// Prefix match: the old row's selling price, filled in, and name. A prefix
-// that the old tariff holds twice takes the row with the higher selling
+// Prefix match: the old row's selling price, filled in, and name; where
+// the old row gives no price, the computed one, at least the minimum, as
+// FillInMatchedPrices below would give it. A prefix that the old tariff
+// holds twice takes the row with the higher selling
 // price (a price beats none); on equal prices the row stored first wins.
 // Only the old rows whose prefix a staged row still lacking a price has are
 // ranked (the prefix as text, whatever the type it is stored with, compared
@@ -246,18 +248,21 @@ QString SelectUnpricedPrefixes()
 QString MatchByPrefix(double newPriceFactor, Currency minRate)
 {
     return QStringLiteral(
-               "UPDATE Import2 SET VkPreis = Best.Price_EUR, OldName = Best.Name, ImportState = 2 "
+               "UPDATE Import2 SET VkPreis = IFNULL(Best.Price_EUR, %4), OldName = Best.Name, ImportState = 2 "
                "FROM (SELECT Prefix, Name, Price_EUR, "
                "ROW_NUMBER() OVER (PARTITION BY Prefix ORDER BY Price_EUR DESC, StoredAt) AS Rank "
                "FROM (SELECT %1 AS Prefix, Name, %2 AS Price_EUR, rowid AS StoredAt FROM main.Numbers "
                "WHERE %3(CAST(Number AS TEXT)))) AS Best "
                "WHERE Best.Rank = 1 AND Import2.ImportState IS NULL AND Import2.Vorwahl = Best.Prefix")
-        .arg(kOldPrefixInListForm, OldPriceFilledIn(newPriceFactor, minRate), QLatin1String(kIsUnpricedPrefix));
+        .arg(kOldPrefixInListForm, OldPriceFilledIn(newPriceFactor, minRate), QLatin1String(kIsUnpricedPrefix),
+             ComputedPriceAtLeast(QStringLiteral("Import2.PreisEk"), newPriceFactor, minRate));
 }
 
 // A matched row whose old price was empty gets the computed price, at least
 // the minimum (on any prefix). One sweep sets both, as the rows it fills are
-// exactly those that the minimum may raise.
+// exactly those that the minimum may raise. The prefix match fills in its
+// own rows; the sweep reads every staged row, so the merge leaves it out
+// when it knows that every row matched by name has a price.
 QString FillInMatchedPrices(double newPriceFactor, Currency minRate)
 {
     return QStringLiteral("UPDATE Import2 SET VkPreis=")

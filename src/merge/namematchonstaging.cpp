@@ -40,6 +40,7 @@ bool NameMatchOnStaging::Bind(SqliteStatement &insert, const std::optional<QByte
     if (match->found) {
         insert.BindInt(6, kStateNameMatch);
         ++matchedRows_;
+        matchesLackPrices_ = matchesLackPrices_ || match->price.IsNull();
     } else {
         insert.BindNull(6);
     }

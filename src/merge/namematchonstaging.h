@@ -29,6 +29,8 @@ public:
     const QString &Error() const { return error_.isEmpty() ? lookup_.Error() : error_; }
     // The rows bound with a match so far.
     int MatchedRows() const { return matchedRows_; }
+    // Whether one of them got no price: the old name had none, filled in.
+    bool MatchesLackPrices() const { return matchesLackPrices_; }
 
 private:
     struct Match {
@@ -44,6 +46,7 @@ private:
     std::unordered_map<QByteArray, Match> recent_; // by the name's bytes as the list has them
     QString error_;
     int matchedRows_ = 0;
+    bool matchesLackPrices_ = false;
 };
 
 } // namespace preisliste

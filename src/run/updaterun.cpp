@@ -114,14 +114,14 @@ StageResult RunStages(const RunRequest &request, const QString &file, RunContext
         // give each row its name match as it stores it.
         StageResult result = RunStage(context, messages, kNameLookupShare,
                                       [&](RunContext &stage) { return PrepareNameMatch(request.rule, stage); });
-        int matchedRows = 0;
+        NamesMatched matched;
         if (result.IsDone())
             result = RunStage(context, messages, kImportShare,
-                              [&](RunContext &stage) { return ImportMatchingNames(file, stage, &matchedRows); });
+                              [&](RunContext &stage) { return ImportMatchingNames(file, stage, &matched); });
         MergeStatistics statistics;
         if (result.IsDone())
             result = RunStage(context, messages, kMergeShare, [&](RunContext &stage) {
-                return MergePriceList(request.rule, stage, &statistics, NamesMatched::OnStaging(matchedRows),
+                return MergePriceList(request.rule, stage, &statistics, matched,
                                       MergeEnd::KeepStaged);
             });
         if (!result.IsDone())
@@ -582,7 +582,7 @@ void RecordInHistory(const RunRequest &request, HistoryRecord record, RunReport 
 
 } // namespace
 
-StageResult ImportMatchingNames(const QString &file, RunContext &context, int *matchedRows)
+StageResult ImportMatchingNames(const QString &file, RunContext &context, NamesMatched *matched)
 {
     NameMatchOnStaging names(context.database);
     if (!names.IsPrepared())
@@ -592,8 +592,8 @@ StageResult ImportMatchingNames(const QString &file, RunContext &context, int *m
         [&](SqliteStatement &insert, const std::optional<QByteArray> &name) { return names.Bind(insert, name); },
         [&] { return names.Error(); }};
     const StageResult result = ImportPriceListFile(file, context, staging);
-    if (matchedRows)
-        *matchedRows = names.MatchedRows();
+    if (matched)
+        *matched = NamesMatched::OnStaging(names.MatchedRows(), names.MatchesLackPrices());
     return result;
 }
 

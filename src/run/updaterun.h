@@ -106,9 +106,9 @@ QString RemovedRowsText(const ChangeCounts &counts, double maxRemovedPercent);
 
 // Stages the price list in `file` inside the run's transaction as a run
 // does: each row with its name match, once PrepareNameMatch has gathered the
-// old tariff's names. `matchedRows`, when given, receives the rows stored
-// with a match.
-StageResult ImportMatchingNames(const QString &file, RunContext &context, int *matchedRows = nullptr);
+// old tariff's names. `matched`, when given, receives what the merge is to
+// know of the matches.
+StageResult ImportMatchingNames(const QString &file, RunContext &context, NamesMatched *matched = nullptr);
 
 // One update of the tariff database in one transaction: download, open,
 // begin, back up, gather the old names, import, merge, recalculate, compare, commit, "Fertig!".

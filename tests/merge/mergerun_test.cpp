@@ -308,10 +308,10 @@ TEST(MergeRunRepricing, GivesWhatTheWriteBackAndASecondPassGive)
         SqlTransaction transaction(*connection);
         ASSERT_TRUE(transaction.Begin());
         RunContext context{*connection, progress};
-        int matchedRows = 0;
+        NamesMatched matched;
         ASSERT_TRUE(PrepareNameMatch(rule, context).IsDone());
-        ASSERT_TRUE(ImportMatchingNames(list, context, &matchedRows).IsDone());
-        ASSERT_TRUE(MergePriceList(rule, context, nullptr, NamesMatched::OnStaging(matchedRows)).IsDone());
+        ASSERT_TRUE(ImportMatchingNames(list, context, &matched).IsDone());
+        ASSERT_TRUE(MergePriceList(rule, context, nullptr, matched).IsDone());
         const StageResult secondPass = RecalculateSellingPrices(rule, context);
         ASSERT_TRUE(secondPass.IsDone() && secondPass.notice);
         ASSERT_TRUE(transaction.Commit());
@@ -331,6 +331,31 @@ TEST_F(MergeRun, NamesARowThatCannotBePricedByItsStoredPrefix)
     EXPECT_EQ(RunUpdate(Request(listFile), progress, messages), RunOutcome::Failed);
     EXPECT_EQ(messages.Texts().last(), QStringLiteral("Fehler: Rate_EK „billig“ der Vorwahl 089 ist keine Zahl."));
     EXPECT_EQ(tariff.Snapshot(), before);
+}
+
+// An old row with neither a selling nor a purchase price gives its match no
+// price: the row matched by its name or by its prefix gets the computed one,
+// never none.
+TEST_F(MergeRun, FillsInThePriceOfAMatchWhoseOldRowHasNone)
+{
+    struct Case {
+        const char *name;
+        const char *oldNumber;
+        const char *oldName;
+        QByteArray listLine;
+    };
+    const Case cases[] = {
+        {"matched by name", "0034", "Leer", "0035;leer;0,1\n"},
+        {"matched by prefix", "0034", "Alt", "0034;Neu;0,1\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        tariff.Execute(QStringLiteral("DELETE FROM Numbers"));
+        tariff.AddNumber(c.oldNumber, c.oldName, QVariant(), QVariant());
+        const QString list = tariff.WriteFile("eine.csv", "#Vorwahl;Ziel;Preis\n" + c.listLine);
+        ASSERT_EQ(RunUpdate(Request(list), progress, messages), RunOutcome::Committed);
+        EXPECT_EQ(Tariff().first().section(u'|', 2), QStringLiteral("0.12|0.1")); // 0.1 with 19 % VAT
+    }
 }
 
 // The staged rows keep the numbers they were staged with, and the clean-up

@@ -19,6 +19,7 @@ struct OldRow {
     QString number;
     QString name;  // an SQL literal: 'France', NULL
     QString price; // an SQL literal: 0.2, 'abc', X'01', NULL
+    QString purchase = QStringLiteral("0.1");
 };
 
 struct NameMatchCase {
@@ -36,8 +37,8 @@ protected:
     {
         QString script = QStringLiteral("BEGIN; DELETE FROM Numbers;");
         for (const OldRow &row : GetParam().tariff)
-            script += QStringLiteral("INSERT INTO Numbers (Number, Name, Price_EUR, Rate_EK) VALUES ('%1', %2, %3, 0.1);")
-                          .arg(row.number, row.name, row.price);
+            script += QStringLiteral("INSERT INTO Numbers (Number, Name, Price_EUR, Rate_EK) VALUES ('%1', %2, %3, %4);")
+                          .arg(row.number, row.name, row.price, row.purchase);
         tariff_.Execute(script + QStringLiteral("COMMIT;"));
         list_ = tariff_.WriteFile(QStringLiteral("preise.csv"), "#Vorwahl;Ziel;Preis\n" + GetParam().listLines);
     }
@@ -53,9 +54,14 @@ protected:
         RunContext context{*connection, progress};
         EXPECT_TRUE(PrepareNameMatch(PricingRule{TelvoroSettings()}, context).IsDone());
         if (matcher == Matcher::Import) {
-            int matchedRows = -1;
-            EXPECT_TRUE(ImportMatchingNames(list_, context, &matchedRows).IsDone());
-            EXPECT_EQ(matchedRows, GetParam().matchedRows);
+            NamesMatched matched;
+            EXPECT_TRUE(ImportMatchingNames(list_, context, &matched).IsDone());
+            EXPECT_TRUE(matched.onStaging);
+            EXPECT_EQ(matched.matchedRows, GetParam().matchedRows);
+            // The merge fills in no price for the import's matches unless told.
+            EXPECT_EQ(matched.matchesLackPrices,
+                      test::QueryValue(*connection, QStringLiteral("SELECT EXISTS (SELECT 1 FROM Import2 "
+                                                                   "WHERE ImportState = 1 AND VkPreis IS NULL)")) == 1);
             // The merge relies on it and cleans up after such an import no more.
             EXPECT_TRUE(connection->Exec(mergesql::CleanUpStagedRows()));
             EXPECT_EQ(connection->Changes(), 0) << "the import stored a line the merge would clean up";
@@ -112,6 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
                        {"005", "NULL", "0.5"}},
                       "001;text;0,1\n002;ganz;0,1\n003;leer;0,1\n004;blob;0,1\n005;;0,1\n",
                       4},
+        NameMatchCase{"NameWithNoPriceToFillIn",
+                      {{"003", "'Leer'", "NULL", "NULL"}, {"0033", "'France'", "0.2"}},
+                      "003;leer;0,1\n0033;France;0,1\n",
+                      2},
         NameMatchCase{"OneNameOnManyLines",
                       {{"0049", "'Deutschland'", "0.1"}, {"004930", "'Deutschland'", "0.4"}},
                       "00491;Deutschland;0,1\n00492;DEUTSCHLAND;0,1\n00493;Deutschland;0,1\n",
