@@ -18,20 +18,21 @@ NameMatchOnStaging::NameMatchOnStaging(const SqliteConnection &connection)
 {
 }
 
-bool NameMatchOnStaging::Bind(SqliteStatement &insert, const std::optional<QByteArray> &name)
+bool NameMatchOnStaging::Bind(SqliteStatement &insert, std::optional<QByteArrayView> name)
 {
     // A row without a name matches none, as in the merge's own name match.
     const Match none;
     const Match *match = &none;
     if (name) {
-        auto known = recent_.find(*name);
+        // Looked up without a copy of the name.
+        auto known = recent_.find(QByteArray::fromRawData(name->data(), name->size()));
         if (known == recent_.end()) {
             Match looked;
             if (!LookUp(*name, looked))
                 return false;
             if (recent_.size() >= kNamesRemembered)
                 recent_.clear();
-            known = recent_.emplace(*name, std::move(looked)).first;
+            known = recent_.emplace(name->toByteArray(), std::move(looked)).first;
         }
         match = &known->second;
     }
@@ -47,7 +48,7 @@ bool NameMatchOnStaging::Bind(SqliteStatement &insert, const std::optional<QByte
     return true;
 }
 
-bool NameMatchOnStaging::LookUp(const QByteArray &name, Match &match)
+bool NameMatchOnStaging::LookUp(QByteArrayView name, Match &match)
 {
     lookup_.BindText(1, CaseKey(name));
     match.found = lookup_.Next();

@@ -25,7 +25,7 @@ public:
 
     bool IsPrepared() const { return !lookup_.Failed(); }
     // False after an error, which Error() describes.
-    bool Bind(SqliteStatement &insert, const std::optional<QByteArray> &name);
+    bool Bind(SqliteStatement &insert, std::optional<QByteArrayView> name);
     const QString &Error() const { return error_.isEmpty() ? lookup_.Error() : error_; }
     // The rows bound with a match so far.
     int MatchedRows() const { return matchedRows_; }
@@ -40,7 +40,7 @@ private:
     };
     static constexpr size_t kNamesRemembered = 4096;
 
-    bool LookUp(const QByteArray &name, Match &match);
+    bool LookUp(QByteArrayView name, Match &match);
 
     SqliteStatement lookup_;
     std::unordered_map<QByteArray, Match> recent_; // by the name's bytes as the list has them

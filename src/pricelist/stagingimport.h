@@ -3,6 +3,7 @@
 #include "common/stageresult.h"
 #include "pricelist/pricelistfile.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <functional>
@@ -39,7 +40,7 @@ inline const QString kPlainStagingInsert =
 // `error`).
 struct StagingStatement {
     QString sql = kPlainStagingInsert;
-    std::function<bool(SqliteStatement &insert, const std::optional<QByteArray> &name)> bindMore;
+    std::function<bool(SqliteStatement &insert, std::optional<QByteArrayView> name)> bindMore;
     std::function<QString()> error;
 };
 

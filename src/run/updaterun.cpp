@@ -589,7 +589,7 @@ StageResult ImportMatchingNames(const QString &file, RunContext &context, NamesM
         return StageResult::Failed(names.Error());
     const StagingStatement staging{
         mergesql::StageRowMatchingItsName(),
-        [&](SqliteStatement &insert, const std::optional<QByteArray> &name) { return names.Bind(insert, name); },
+        [&](SqliteStatement &insert, std::optional<QByteArrayView> name) { return names.Bind(insert, name); },
         [&] { return names.Error(); }};
     const StageResult result = ImportPriceListFile(file, context, staging);
     if (matched)
