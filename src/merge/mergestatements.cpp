@@ -230,8 +230,8 @@ QString CountNameMatches()
 // Prefix match: the old row's selling price, filled in, and name; where
 // the old row gives no price, the computed one, at least the minimum, as
 // FillInMatchedPrices below would give it. A prefix that the old tariff
-// holds twice takes the row with the higher selling
-// price (a price beats none); on equal prices the row stored first wins.
+// holds twice takes the row with the higher selling price (a price beats
+// none); on equal prices the row stored first wins.
 // Only the old rows whose prefix a staged row still lacking a price has are
 // ranked (the prefix as text, whatever the type it is stored with, compared
 // byte for byte); each staged row is joined to the one winner of its prefix
