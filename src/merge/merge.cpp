@@ -453,10 +453,9 @@ StageResult CarryOverSellingPrices(MergeContext &merge)
         merge.SameNameCount = merge.namesMatched.matchedRows;
     else if (!Execute(merge, MatchByName()) || !CountNameMatches(merge))
         return PhaseResult(merge, false);
-    const bool nameMatchesLackPrices = !merge.namesMatched.onStaging || merge.namesMatched.matchesLackPrices;
     return PhaseResult(merge, !Stopped(merge, 15) && Execute(merge, IndexRowsWithoutState())
                                   && MatchOldRowsByPrefix(merge) && !Stopped(merge, 17)
-                                  && (!nameMatchesLackPrices
+                                  && (!merge.namesMatched.matchesLackPrices
                                       || Execute(merge, FillInMatchedPrices(merge.NewPriceFactor, merge.MinRate))));
 }
 
@@ -512,7 +511,8 @@ StageResult WriteBackStagedRows(RunContext &context, const QString &sellingPrice
 {
     using namespace mergesql;
     MergeContext merge{context};
-    return PhaseResult(merge, Execute(merge, EmptyNumbers()) && Execute(merge, FillNumbersFromStaging(sellingPriceFunction)));
+    return PhaseResult(merge, Execute(merge, EmptyNumbers())
+                                  && Execute(merge, FillNumbersFromStaging(sellingPriceFunction)));
 }
 
 std::optional<qint64> StagedRowsAtMost(RunContext &context, QString &error)

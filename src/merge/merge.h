@@ -37,7 +37,7 @@ struct NamesMatched {
 
     bool onStaging = false;
     int matchedRows = 0;           // by the import
-    bool matchesLackPrices = true; // false: every row the import matched got a price
+    bool matchesLackPrices = true; // false: every row matched by name got a price (known only on staging)
 };
 
 // The first part of a merge whose import matches the names: the old

@@ -86,7 +86,6 @@ StageResult RunStage(RunContext &context, MessageSink &messages, StageShare shar
     return result;
 }
 
-
 // Writes the merged tariff back into Numbers, each row priced by the rule as
 // it is written: one pass instead of the write-back and a second one that
 // rewrites every row.
@@ -121,8 +120,7 @@ StageResult RunStages(const RunRequest &request, const QString &file, RunContext
         MergeStatistics statistics;
         if (result.IsDone())
             result = RunStage(context, messages, kMergeShare, [&](RunContext &stage) {
-                return MergePriceList(request.rule, stage, &statistics, matched,
-                                      MergeEnd::KeepStaged);
+                return MergePriceList(request.rule, stage, &statistics, matched, MergeEnd::KeepStaged);
             });
         if (!result.IsDone())
             return result;
